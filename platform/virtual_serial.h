@@ -1,0 +1,102 @@
+#pragma once
+// A serial line that exists only in memory, on a VirtualClock.
+//
+// The host end is a SerialPort; the far end is a DeviceModel. Bytes travel at the line rate the
+// host set: a write of n bytes reaches the model when its last character has crossed the wire,
+// and what the model sends arrives byte by byte, each a character time after the one before.
+// A host read that waits advances the clock to the next byte's arrival or by its time-out, so a
+// test runs exactly and instantly, without threads.
+
+#include <deque>
+#include <map>
+#include <string>
+
+#include "platform/serial_port.h"
+
+namespace tessel::platform {
+
+// What the device sees of the host's side of the line.
+struct LineState {
+    LineSettings settings;
+    bool rts = false;
+    bool dtr = false;
+};
+
+// The device's side of the wire, handed to a model when it is attached.
+class DeviceLink {
+public:
+    virtual ~DeviceLink() = default;
+    // Sends bytes, the first starting no earlier than `at` and not before earlier output has
+    // finished, each one character time (at the host's current settings) after the previous.
+    virtual void send(std::span<const std::uint8_t> bytes, Micros at) = 0;
+    // The host's current line settings and modem outputs.
+    virtual LineState line() const = 0;
+    virtual Micros now() const = 0;
+};
+
+// A device on the far end of a virtual line.
+class DeviceModel {
+public:
+    virtual ~DeviceModel() = default;
+    virtual void attach(DeviceLink& link) = 0;
+    // The host's bytes, delivered when the last of them has arrived (at time t).
+    virtual void receive(std::span<const std::uint8_t> bytes, Micros t) = 0;
+    // The host changed speed or a modem output.
+    virtual void lineChanged(const LineState&, Micros) {}
+    // The device's clear-to-send output; nullopt when the line has no modem lines.
+    virtual std::optional<bool> cts(Micros) const { return std::nullopt; }
+};
+
+class VirtualSerialPort final : public SerialPort, private DeviceLink {
+public:
+    // The model must outlive the port.
+    VirtualSerialPort(VirtualClock& clock, DeviceModel& model);
+
+    bool configure(const LineSettings& line) override;
+    LineSettings settings() const override;
+    bool setRts(bool on) override;
+    bool setDtr(bool on) override;
+    std::optional<bool> cts() override;
+    bool purge() override;
+    bool readByte(std::uint8_t& out, Millis timeout) override;
+    std::size_t write(std::span<const std::uint8_t> bytes, Millis timeout) override;
+    int lastError() const override { return lastError_; }
+
+    // Bytes sent by the device that the host has not read, arrived or still on the wire.
+    std::size_t pendingInput() const;
+
+private:
+    struct Arrival {
+        std::uint8_t byte;
+        Micros at;
+    };
+
+    void send(std::span<const std::uint8_t> bytes, Micros at) override;
+    LineState line() const override { return line_; }
+    Micros now() const override { return clock_.now(); }
+    void notifyLine();
+
+    VirtualClock& clock_;
+    DeviceModel& model_;
+    LineState line_;
+    std::deque<Arrival> input_;
+    Micros deviceBusyUntil_{0};
+    Micros hostBusyUntil_{0};
+    int lastError_ = 0;
+};
+
+// Opens virtual ports by name; each name is joined to one model.
+class VirtualPortOpener final : public SerialPortOpener {
+public:
+    explicit VirtualPortOpener(VirtualClock& clock) : clock_(clock) {}
+    // "COM1:" → model. The model must outlive every port opened on it.
+    void plug(const std::string& name, DeviceModel& model) { models_[name] = &model; }
+    void unplug(const std::string& name) { models_.erase(name); }
+    std::unique_ptr<SerialPort> open(std::string_view name, int& error) override;
+
+private:
+    VirtualClock& clock_;
+    std::map<std::string, DeviceModel*, std::less<>> models_;
+};
+
+}  // namespace tessel::platform

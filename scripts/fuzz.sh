@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds every fuzz target with clang and libFuzzer and runs each for a few thousand inputs.
+# Usage: scripts/fuzz.sh [runs]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs="${1:-5000}"
+
+scripts/deps.sh
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTESSEL_FUZZ=ON -DTESSEL_BENCH=OFF
+cmake --build build-fuzz
+shopt -s nullglob
+targets=(build-fuzz/fuzz/fuzz_*)
+for target in "${targets[@]}"; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  corpus="fuzz/corpus/$name"
+  work=$(mktemp -d)
+  [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+  echo "== $name: $runs inputs"
+  "$target" -runs="$runs" -max_len=4096 -seed=1 "$work" 2>&1 | tail -n 3
+  rm -rf "$work"
+done
+echo "fuzz: ${#targets[@]} targets clean"

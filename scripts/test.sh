@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets everything up on a fresh Debian 12 machine, builds, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+ctest --test-dir build --output-on-failure -j "$(nproc)"
