@@ -8,7 +8,7 @@ runs="${1:-5000}"
 scripts/deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSEL_FUZZ=ON -DTESSEL_BENCH=OFF
-cmake --build build-fuzz
+cmake --build build-fuzz --target fuzz_all
 shopt -s nullglob
 targets=(build-fuzz/fuzz/fuzz_*)
 for target in "${targets[@]}"; do
