@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +27,8 @@ const char* hiveName(Hive hive);
 struct RegValue {
     enum class Type { Sz, Dword };
     Type type = Type::Sz;
-    std::string text;          // REG_SZ: 8-bit text
-    std::uint32_t dword = 0;   // REG_DWORD
+    std::string text;         // REG_SZ: 8-bit text
+    std::uint32_t dword = 0;  // REG_DWORD
 
     static RegValue sz(std::string text) { return {Type::Sz, std::move(text), 0}; }
     static RegValue dwordValue(std::uint32_t v) { return {Type::Dword, {}, v}; }
@@ -35,7 +36,7 @@ struct RegValue {
 };
 
 class Registry {
-public:
+  public:
     // The registry stored in file (which need not exist yet).
     explicit Registry(std::filesystem::path file);
     // The registry file of a device root.
@@ -43,7 +44,7 @@ public:
 
     // An open key. Closing is destruction.
     class Key {
-    public:
+      public:
         std::optional<RegValue> read(std::string_view name) const;
         bool set(std::string_view name, const RegValue& value);
         bool deleteValue(std::string_view name);
@@ -51,7 +52,7 @@ public:
         Hive hive() const { return hive_; }
         const std::string& path() const { return path_; }
 
-    private:
+      private:
         friend class Registry;
         Key(Registry& registry, Hive hive, std::string path)
             : registry_(&registry), hive_(hive), path_(std::move(path)) {}
@@ -75,8 +76,15 @@ public:
     // Text of the last failure.
     const std::string& lastError() const { return lastError_; }
 
-private:
+  private:
     struct Data;
+    // The registry as the file holds it now; nullopt when the file cannot be read.
+    std::optional<Data> snapshot();
+    // Under the lock shared by every process of the device: reads the file, applies change and
+    // saves the result atomically. False when change returns false (nothing is written) or the
+    // file cannot be read or written.
+    bool update(const std::function<bool(Data&)>& change);
+
     std::filesystem::path file_;
     std::string lastError_;
 };
