@@ -14,7 +14,7 @@ namespace tessel::platform {
 namespace {
 
 class DlLibrary final : public Library {
-  public:
+public:
     explicit DlLibrary(void* handle) : handle_(handle) {}
     DlLibrary(const DlLibrary&) = delete;
     DlLibrary& operator=(const DlLibrary&) = delete;
@@ -22,12 +22,12 @@ class DlLibrary final : public Library {
 
     void* symbol(const char* name) const override { return ::dlsym(handle_, name); }
 
-  private:
+private:
     void* handle_;
 };
 
 class TableLibrary final : public Library {
-  public:
+public:
     explicit TableLibrary(TableLibraryLoader::Table entries) : entries_(std::move(entries)) {}
 
     void* symbol(const char* name) const override {
@@ -35,7 +35,7 @@ class TableLibrary final : public Library {
         return found == entries_.end() ? nullptr : found->second;
     }
 
-  private:
+private:
     TableLibraryLoader::Table entries_;
 };
 

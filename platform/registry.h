@@ -27,8 +27,8 @@ const char* hiveName(Hive hive);
 struct RegValue {
     enum class Type { Sz, Dword };
     Type type = Type::Sz;
-    std::string text;         // REG_SZ: 8-bit text
-    std::uint32_t dword = 0;  // REG_DWORD
+    std::string text;          // REG_SZ: 8-bit text
+    std::uint32_t dword = 0;   // REG_DWORD
 
     static RegValue sz(std::string text) { return {Type::Sz, std::move(text), 0}; }
     static RegValue dwordValue(std::uint32_t v) { return {Type::Dword, {}, v}; }
@@ -36,7 +36,7 @@ struct RegValue {
 };
 
 class Registry {
-  public:
+public:
     // The registry stored in file (which need not exist yet).
     explicit Registry(std::filesystem::path file);
     // The registry file of a device root.
@@ -44,7 +44,7 @@ class Registry {
 
     // An open key. Closing is destruction.
     class Key {
-      public:
+    public:
         std::optional<RegValue> read(std::string_view name) const;
         bool set(std::string_view name, const RegValue& value);
         bool deleteValue(std::string_view name);
@@ -52,7 +52,7 @@ class Registry {
         Hive hive() const { return hive_; }
         const std::string& path() const { return path_; }
 
-      private:
+    private:
         friend class Registry;
         Key(Registry& registry, Hive hive, std::string path)
             : registry_(&registry), hive_(hive), path_(std::move(path)) {}
@@ -76,7 +76,7 @@ class Registry {
     // Text of the last failure.
     const std::string& lastError() const { return lastError_; }
 
-  private:
+private:
     struct Data;
     // The registry as the file holds it now; nullopt when the file cannot be read.
     std::optional<Data> snapshot();
