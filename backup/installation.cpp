@@ -1,0 +1,89 @@
+#include "backup/installation.h"
+
+#include <algorithm>
+
+#include "common/restore_list/files.h"
+#include "common/restore_list/restore_list.h"
+
+namespace tessel::backup {
+
+namespace rl = restore_list;
+
+namespace {
+
+constexpr std::string_view kPersistentFolder = "\\DiskOnChip";
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool containsIgnoreCase(std::string_view text, std::string_view part) {
+    const auto found = std::search(text.begin(), text.end(), part.begin(), part.end(),
+                                   [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
+    return found != text.end() || part.empty();
+}
+
+}  // namespace
+
+InstallFolder InstallFolder::of(std::string_view passed) {
+    InstallFolder result;
+    result.folder = passed;
+    if (result.folder.size() > 1 && result.folder.back() == '\\') result.folder.pop_back();
+    const std::size_t slash = result.folder.rfind('\\');
+    if (slash != std::string::npos) {
+        result.parent = result.folder.substr(0, slash);
+        result.last = result.folder.substr(slash);
+    }
+    return result;
+}
+
+bool InstallFolder::persistent() const {
+    // Only the folder itself and what lies below it survive a cold boot; "\DiskOnChipX" does not.
+    return parent == kPersistentFolder || parent.starts_with(std::string(kPersistentFolder) + "\\");
+}
+
+void registerRestoreProgram(const platform::DeviceFs& fs, const std::string& program) {
+    if (const auto content = rl::readFile(fs, kAutorunList)) {
+        if (!containsIgnoreCase(*content, program)) {
+            rl::writeFile(fs, kAutorunList, *content + "\r\n" + program + "\r\n");
+        }
+    } else {
+        rl::writeFile(fs, kAutorunList, program + "\r\n");
+    }
+}
+
+void installExit(const rl::Device& device, std::string_view installFolder) {
+    const InstallFolder f = InstallFolder::of(installFolder);
+    rl::RestoreList list;
+    list.read(device.fs, f.listPath());
+    rl::Section& dir = list.findOrCreate(rl::kInstallDirSection);
+    dir.set(rl::kInstallEntry, installFolder);
+    dir.remove(rl::kBackupEntry);
+
+    // The restore program is registered where it will be after a cold boot: in the installation
+    // itself on persistent storage, else in its backup copy.
+    std::string restoreFolder = f.folder;
+    if (f.persistent()) {
+        list.write(device.fs, f.listPath());
+    } else {
+        const std::string backupFolder = std::string(kPersistentFolder) + f.last;
+        dir.set(rl::kBackupEntry, backupFolder);
+        list.write(device.fs, f.listPath());
+        rl::makePath(device.fs, backupFolder);
+        rl::copyTree(device.fs, f.folder, backupFolder);
+        restoreFolder = backupFolder;
+    }
+    rl::createShortcuts(list, device);
+    rl::createRegistryEntries(list, device.registry);
+    registerRestoreProgram(device.fs, restoreFolder + "\\restore\\restore.exe");
+}
+
+void uninstallInit(const rl::Device& device, std::string_view installFolder) {
+    rl::RestoreList list;
+    list.read(device.fs, InstallFolder::of(installFolder).listPath());
+    rl::deleteShortcuts(list, device);
+    rl::deleteRegistryValues(list, device.registry);
+    if (const auto backupFolder = list.value(rl::kInstallDirSection, rl::kBackupEntry)) {
+        rl::deleteTree(device.fs, *backupFolder);
+    }
+}
+
+}  // namespace tessel::backup

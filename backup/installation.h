@@ -1,0 +1,37 @@
+#pragma once
+// What the setup library does at installation and removal, on one device.
+
+#include <string>
+#include <string_view>
+
+#include "common/restore_list/operations.h"
+
+namespace tessel::backup {
+
+inline constexpr const char* kAutorunList = "\\diskonchip\\autorun.ini";
+
+// An installation folder taken apart: the folder without one trailing "\", its parent and its
+// last component with the leading "\" ("\Program Files\App" gives "\Program Files" and "\App").
+struct InstallFolder {
+    std::string folder;
+    std::string parent;
+    std::string last;
+
+    static InstallFolder of(std::string_view passed);
+    // True for folders on persistent storage: below "\DiskOnChip" (exact case).
+    bool persistent() const;
+    std::string listPath() const { return folder + "\\restore\\restoreINI.txt"; }
+};
+
+// Records the installation in its restore list, backs it up when needed, creates its shortcuts
+// and registry values and registers the restore program in the cold-boot start list.
+void installExit(const restore_list::Device& device, std::string_view installFolder);
+
+// Deletes the shortcuts, registry values and backup copy the installation's list names. The
+// cold-boot start list keeps its line.
+void uninstallInit(const restore_list::Device& device, std::string_view installFolder);
+
+// Adds program to the cold-boot start list unless some line already holds it, in any case.
+void registerRestoreProgram(const platform::DeviceFs& fs, const std::string& program);
+
+}  // namespace tessel::backup

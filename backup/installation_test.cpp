@@ -1,0 +1,167 @@
+#include "backup/installation.h"
+
+#include <gtest/gtest.h>
+
+#include "common/restore_list/restore_list.h"
+#include "common/restore_list/temp_root.h"
+#include "platform/device_fs.h"
+#include "platform/shell.h"
+
+namespace tessel::backup {
+namespace {
+
+using restore_list::RestoreList;
+using restore_list::TempRoot;
+
+constexpr const char* kList =
+    "[ShortCut]\r\n{CSIDL_PROGRAMS}\\App.lnk={INSTALL}\\App.exe\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\App]\r\nPath=\\Program Files\\App\r\n";
+
+class InstallationTest : public ::testing::Test {
+  protected:
+    InstallationTest()
+        : fs_(root_.path()), registry_(platform::Registry::fileOf(fs_)), shell_(fs_) {
+        shell_.createSpecialFolders();
+        root_.write("DiskOnChip/keep.txt", "");
+    }
+
+    // Unpacks a package with the list into a host folder of the root.
+    void unpack(const std::string& hostFolder, const std::string& list = kList) {
+        root_.write(hostFolder + "/App.exe", "program");
+        root_.write(hostFolder + "/restore/restore.exe", "restore");
+        root_.write(hostFolder + "/restore/restoreINI.txt", list);
+    }
+    RestoreList listAt(const std::string& devicePath) {
+        RestoreList list;
+        EXPECT_TRUE(list.read(fs_, devicePath));
+        return list;
+    }
+    std::string autorun() { return root_.read("DiskOnChip/autorun.ini"); }
+    restore_list::Device device() { return {fs_, registry_, shell_}; }
+
+    TempRoot root_;
+    platform::DeviceFs fs_;
+    platform::Registry registry_;
+    platform::Shell shell_;
+};
+
+TEST(InstallFolder, SplitsParentAndLastComponent) {
+    const auto f = InstallFolder::of("\\Program Files\\App\\");
+    EXPECT_EQ(f.folder, "\\Program Files\\App");
+    EXPECT_EQ(f.parent, "\\Program Files");
+    EXPECT_EQ(f.last, "\\App");
+    EXPECT_EQ(InstallFolder::of("\\App").parent, "");
+    EXPECT_EQ(InstallFolder::of("\\App").last, "\\App");
+    EXPECT_EQ(InstallFolder::of("App").last, "");
+    EXPECT_EQ(InstallFolder::of("\\").folder, "\\");
+    EXPECT_TRUE(InstallFolder::of("\\DiskOnChip\\App").persistent());
+    EXPECT_TRUE(InstallFolder::of("\\DiskOnChip\\Apps\\App").persistent());
+    EXPECT_FALSE(InstallFolder::of("\\diskonchip\\App").persistent());
+    EXPECT_FALSE(InstallFolder::of("\\DiskOnChipData\\App").persistent());
+}
+
+TEST_F(InstallationTest, InstallOutsidePersistentStorageIsBackedUp) {
+    unpack("Program Files/App");
+    installExit(device(), "\\Program Files\\App");
+
+    const RestoreList list = listAt("\\Program Files\\App\\restore\\restoreINI.txt");
+    EXPECT_EQ(list.value("InstallDir", "install"), "\\Program Files\\App");
+    EXPECT_EQ(list.value("InstallDir", "backup"), "\\DiskOnChip\\App");
+    EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
+    EXPECT_EQ(root_.read("DiskOnChip/App/restore/restore.exe"), "restore");
+    const RestoreList copy = listAt("\\DiskOnChip\\App\\restore\\restoreINI.txt");
+    EXPECT_EQ(copy.text(), list.text());
+
+    EXPECT_EQ(shell_.readShortcut("\\Windows\\Start Menu\\Programs\\App.lnk"),
+              "\"\\Program Files\\App\\App.exe\"");
+    auto key = registry_.open(platform::Hive::LocalMachine, "Software\\App");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->read("Path"), platform::RegValue::sz("\\Program Files\\App"));
+    EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
+}
+
+TEST_F(InstallationTest, InstallOnPersistentStorageMakesNoCopy) {
+    unpack("DiskOnChip/App", std::string(kList) + "[InstallDir]\r\nbackup=\\DiskOnChip\\Old\r\n");
+    installExit(device(), "\\DiskOnChip\\App\\");
+
+    const RestoreList list = listAt("\\DiskOnChip\\App\\restore\\restoreINI.txt");
+    EXPECT_EQ(list.value("InstallDir", "install"), "\\DiskOnChip\\App\\");
+    EXPECT_FALSE(list.value("InstallDir", "backup"));
+    EXPECT_FALSE(root_.exists("DiskOnChip/DiskOnChip"));
+    EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
+}
+
+TEST_F(InstallationTest, DeeperPersistentInstallRegistersTheRestoreProgramWhereItIs) {
+    unpack("DiskOnChip/Apps/App");
+    installExit(device(), "\\DiskOnChip\\Apps\\App");
+    EXPECT_EQ(autorun(), "\\DiskOnChip\\Apps\\App\\restore\\restore.exe\r\n");
+    EXPECT_FALSE(root_.exists("DiskOnChip/App"));
+}
+
+TEST_F(InstallationTest, FolderNamedLikePersistentStorageIsBackedUp) {
+    unpack("DiskOnChipData/App");
+    installExit(device(), "\\DiskOnChipData\\App");
+    EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
+    EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
+}
+
+TEST_F(InstallationTest, AutorunLineIsAddedOnce) {
+    root_.write("DiskOnChip/AUTORUN.INI", "\\DiskOnChip\\Other.exe");
+    unpack("Program Files/App");
+    installExit(device(), "\\Program Files\\App");
+    EXPECT_EQ(root_.read("DiskOnChip/AUTORUN.INI"),
+              "\\DiskOnChip\\Other.exe\r\n\\DiskOnChip\\App\\restore\\restore.exe\r\n");
+
+    root_.write("DiskOnChip/AUTORUN.INI", "\\DISKONCHIP\\APP\\RESTORE\\RESTORE.EXE");
+    installExit(device(), "\\Program Files\\App");
+    EXPECT_EQ(root_.read("DiskOnChip/AUTORUN.INI"), "\\DISKONCHIP\\APP\\RESTORE\\RESTORE.EXE");
+}
+
+TEST_F(InstallationTest, InstallWithoutListStillRecordsTheFolder) {
+    root_.write("Program Files/App/App.exe", "program");
+    installExit(device(), "\\Program Files\\App");
+    EXPECT_FALSE(root_.exists("Program Files/App/restore/restoreINI.txt"));
+    EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
+    EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
+}
+
+TEST_F(InstallationTest, UninstallRemovesShortcutsValuesAndBackup) {
+    unpack("Program Files/App");
+    installExit(device(), "\\Program Files\\App");
+    auto key = registry_.open(platform::Hive::LocalMachine, "Software\\App");
+    ASSERT_TRUE(key);
+    key->set("Foreign", platform::RegValue::sz("x"));
+
+    uninstallInit(device(), "\\Program Files\\App");
+    EXPECT_FALSE(root_.exists("Windows/Start Menu/Programs/App.lnk"));
+    EXPECT_FALSE(key->read("Path"));
+    EXPECT_EQ(key->read("Foreign"), platform::RegValue::sz("x"));
+    EXPECT_FALSE(root_.exists("DiskOnChip/App/App.exe"));
+    EXPECT_FALSE(root_.exists("DiskOnChip/App/restore/restoreINI.txt"));
+    EXPECT_TRUE(root_.exists("DiskOnChip/keep.txt"));
+    EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
+}
+
+TEST_F(InstallationTest, ListNamingOutsidePathsStaysInsideTheRoot) {
+    TempRoot outside;
+    outside.write("victim/keep.txt", "keep");
+    const std::string host = outside.path().string();
+    const std::string escape = "\\..\\..\\..\\..\\..\\..\\.." + host;
+    unpack("Program Files/App",
+           "[ShortCut]\r\n" + escape + "\\victim\\x.lnk=a\r\n" + host + "\\victim\\y.lnk=b\r\n");
+    installExit(device(), "\\Program Files\\App");
+    root_.write("Program Files/App/restore/restoreINI.txt", "[InstallDir]\r\nbackup=" + escape +
+                                                                "\\victim\r\n" + "[ShortCut]\r\n" +
+                                                                host + "\\victim\\keep.txt=a\r\n");
+    uninstallInit(device(), "\\Program Files\\App");
+    root_.write("Program Files/App/restore/restoreINI.txt",
+                "[InstallDir]\r\nbackup=" + host + "\\victim\r\n");
+    uninstallInit(device(), "\\Program Files\\App");
+
+    EXPECT_EQ(outside.read("victim/keep.txt"), "keep");
+    EXPECT_FALSE(outside.exists("victim/x.lnk"));
+    EXPECT_FALSE(outside.exists("victim/y.lnk"));
+}
+
+}  // namespace
+}  // namespace tessel::backup
