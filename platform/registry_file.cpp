@@ -192,8 +192,9 @@ RegistryTree parseRegistry(std::string_view text) {
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.ends_with('\r')) line.remove_suffix(1);
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            current = parseKeyLine(line, tree);
+        if (line.starts_with('[')) {
+            // Values after a broken key line belong to no key we know.
+            current = line.size() >= 2 && line.back() == ']' ? parseKeyLine(line, tree) : nullptr;
         } else if (current && line.starts_with('"')) {
             std::optional<RegistryTree::Value> value = parseValueLine(line);
             if (!value) continue;

@@ -1,0 +1,2 @@
+// A tiny shared library for the library loader's tests.
+extern "C" int testLibraryAnswer() { return 42; }

@@ -1,0 +1,123 @@
+#include "platform/virtual_serial.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace tessel::platform {
+namespace {
+
+// Records what the host sent and when; answers each reception with `reply`.
+class RecordingModel final : public DeviceModel {
+public:
+    struct Reception {
+        std::vector<std::uint8_t> bytes;
+        Micros at;
+        bool operator==(const Reception&) const = default;
+    };
+
+    void attach(DeviceLink& link) override { link_ = &link; }
+    void receive(std::span<const std::uint8_t> bytes, Micros t) override {
+        received.push_back({{bytes.begin(), bytes.end()}, t});
+        if (!reply.empty()) link_->send(reply, t);
+    }
+    void lineChanged(const LineState& state, Micros) override { lines.push_back(state); }
+
+    void send(std::vector<std::uint8_t> bytes, Micros at) { link_->send(bytes, at); }
+
+    std::vector<Reception> received;
+    std::vector<LineState> lines;
+    std::vector<std::uint8_t> reply;
+
+private:
+    DeviceLink* link_ = nullptr;
+};
+
+class VirtualSerialTest : public ::testing::Test {
+protected:
+    VirtualClock clock_;
+    RecordingModel model_;
+    VirtualSerialPort port_{clock_, model_};
+};
+
+TEST_F(VirtualSerialTest, AByteAt9600BaudTakes1042Microseconds) {
+    EXPECT_EQ(characterTime(LineSettings{}), Micros(1042));
+    const std::uint8_t command[] = {0x16, 0x4D, 0x0D};
+    ASSERT_EQ(port_.write(command, Millis(100)), 3u);
+    ASSERT_EQ(port_.write(command, Millis(100)), 3u);  // queued behind the first
+    ASSERT_EQ(model_.received.size(), 2u);
+    EXPECT_EQ(model_.received[0].at, Micros(3125));  // 30 bits at 9600 baud, rounded up
+    EXPECT_EQ(model_.received[1].at, Micros(6250));
+    EXPECT_EQ(clock_.now(), Micros(0));  // the output queue took them at once
+}
+
+TEST_F(VirtualSerialTest, RepliesArriveOneCharacterTimeApartAtTheHostsSpeed) {
+    LineSettings fast;
+    fast.baud = 115200;
+    ASSERT_TRUE(port_.configure(fast));
+    EXPECT_EQ(model_.lines.back().settings, fast);
+    model_.reply = {'O', 'K'};
+    const std::uint8_t ping = '?';
+    port_.write({&ping, 1}, Millis(10));
+
+    std::uint8_t byte = 0;
+    ASSERT_TRUE(port_.readByte(byte, Millis(10)));
+    EXPECT_EQ(byte, 'O');
+    EXPECT_EQ(clock_.now(), characterTime(fast, 2));
+    ASSERT_TRUE(port_.readByte(byte, Millis(10)));
+    EXPECT_EQ(byte, 'K');
+    EXPECT_EQ(clock_.now(), characterTime(fast, 1) + characterTime(fast, 2));
+}
+
+TEST_F(VirtualSerialTest, AReadWaitingPastItsTimeOutAdvancesExactlyTheTimeOut) {
+    std::uint8_t byte = 0;
+    EXPECT_FALSE(port_.readByte(byte, Millis(50)));
+    EXPECT_EQ(port_.lastError(), ETIMEDOUT);
+    EXPECT_EQ(clock_.now(), Millis(50));
+
+    model_.send({0x06}, Millis(200));  // arrives 1042 µs after 200 ms
+    EXPECT_FALSE(port_.readByte(byte, Millis(100)));
+    EXPECT_EQ(clock_.now(), Millis(150));
+    ASSERT_TRUE(port_.readByte(byte, Millis(100)));
+    EXPECT_EQ(byte, 0x06);
+    EXPECT_EQ(clock_.now(), Millis(200) + Micros(1042));
+}
+
+TEST_F(VirtualSerialTest, PurgeDropsOnlyBytesThatHaveArrived) {
+    model_.send({1, 2, 3}, Micros(0));
+    clock_.advance(Micros(2100));  // two of three have crossed the wire
+    ASSERT_TRUE(port_.purge());
+    EXPECT_EQ(port_.pendingInput(), 1u);
+    std::uint8_t byte = 0;
+    ASSERT_TRUE(port_.readByte(byte, Millis(5)));
+    EXPECT_EQ(byte, 3);
+    EXPECT_EQ(clock_.now(), Micros(3125));
+}
+
+TEST_F(VirtualSerialTest, ModemLinesReachTheModelAndCtsIsUnsupportedWithoutThem) {
+    ASSERT_TRUE(port_.setRts(true));
+    ASSERT_TRUE(port_.setDtr(true));
+    EXPECT_TRUE(model_.lines.back().rts);
+    EXPECT_TRUE(model_.lines.back().dtr);
+    EXPECT_EQ(port_.cts(), std::nullopt);
+    EXPECT_EQ(port_.lastError(), ENOTTY);
+}
+
+TEST(VirtualPortOpenerTest, OpensPluggedNamesOnly) {
+    VirtualClock clock;
+    RecordingModel model;
+    VirtualPortOpener opener(clock);
+    opener.plug("COM1:", model);
+    int error = -1;
+    EXPECT_NE(opener.open("COM1:", error), nullptr);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(opener.open("COM2:", error), nullptr);
+    EXPECT_EQ(error, ENOENT);
+    opener.unplug("COM1:");
+    EXPECT_EQ(opener.open("COM1:", error), nullptr);
+    EXPECT_EQ(error, ENOENT);
+}
+
+}  // namespace
+}  // namespace tessel::platform
