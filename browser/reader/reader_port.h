@@ -105,9 +105,11 @@ class ReaderPort {
     Bytes configBlock;     // text engine only
     Bytes processedImage;  // the last image after post-processing
 
-  private:
+    // The port as a byte source for the reply readers: each wait becomes the read time-out
+    // (set only when it changes), and decode messages are acknowledged between packets.
     class Source;
 
+  private:
     bool writeAll(std::span<const std::uint8_t> bytes);
     bool transactText(const Bytes& frame, Bytes* reply, int retries);
     bool transactPacket(const Bytes& frame, std::uint32_t timeoutMs, Bytes* reply, int retries);
@@ -122,6 +124,16 @@ class ReaderPort {
     std::uint32_t speed_ = kInitialSpeed;
     std::uint32_t readTimeoutMs_ = 0;
     std::uint32_t writeTimeoutMs_ = 0;
+};
+
+class ReaderPort::Source final : public DecodeSource {
+  public:
+    explicit Source(ReaderPort& port) : port_(port) {}
+    bool readByte(std::uint8_t& out, platform::Millis timeout) override;
+    void acknowledge() override;
+
+  private:
+    ReaderPort& port_;
 };
 
 }  // namespace tessel::reader
