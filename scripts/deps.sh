@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev
+  pkg-config libsndfile1-dev libasound2-dev
 )
 
 missing=()
