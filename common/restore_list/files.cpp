@@ -114,6 +114,12 @@ void makePath(const platform::DeviceFs& fs, std::string_view folder) {
     createOne(folder);
 }
 
+bool isWithin(const platform::DeviceFs& fs, std::string_view inner, std::string_view outer) {
+    const auto innerHost = fs.toHost(inner);
+    const auto outerHost = fs.toHost(outer);
+    return innerHost && outerHost && isInside(*innerHost, *outerHost);
+}
+
 bool copyTree(const platform::DeviceFs& fs, std::string_view from, std::string_view to) {
     const auto fromHost = fs.toHost(from);
     const auto toHost = fs.toHost(to);

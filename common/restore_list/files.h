@@ -22,6 +22,9 @@ bool deleteFile(const platform::DeviceFs& fs, std::string_view path);
 // Creates every level of folder; levels that exist or cannot be created are passed over.
 void makePath(const platform::DeviceFs& fs, std::string_view folder);
 
+// True when inner names the folder outer or a folder below it (symbolic links resolved).
+bool isWithin(const platform::DeviceFs& fs, std::string_view inner, std::string_view outer);
+
 // Copies every file and subfolder of from into to (which must exist), overwriting files. False
 // when from is missing or empty, or when to lies inside from; a file or folder that cannot be
 // copied is passed over.

@@ -1,0 +1,113 @@
+#include "restore/restore_program.h"
+
+#include <gtest/gtest.h>
+
+#include "common/restore_list/temp_root.h"
+#include "platform/device_fs.h"
+#include "platform/shell.h"
+
+namespace tessel::restore {
+namespace {
+
+using restore_list::TempRoot;
+
+constexpr const char* kRest =
+    "[ShortCut]\r\n{CSIDL_PROGRAMS}\\App.lnk={INSTALL}\\App.exe\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\App]\r\nPath=\\Program Files\\App\r\n";
+
+class RestoreTest : public ::testing::Test {
+  protected:
+    RestoreTest() : fs_(root_.path()), registry_(platform::Registry::fileOf(fs_)), shell_(fs_) {
+        shell_.createSpecialFolders();
+    }
+
+    // A backup copy in DiskOnChip/App whose list has the given InstallDir entries.
+    void backupWith(const std::string& installDir) {
+        root_.write("DiskOnChip/App/App.exe", "program");
+        root_.write("DiskOnChip/App/data/sub/d.txt", "data");
+        root_.write("DiskOnChip/App/restore/restore.exe", "restore");
+        root_.write("DiskOnChip/App/restore/restoreINI.txt",
+                    "[InstallDir]\r\n" + installDir + kRest);
+    }
+    void run() { restoreInstallation({fs_, registry_, shell_}, "\\DiskOnChip\\App\\restore\\"); }
+    bool recreatedShortcutAndValue() {
+        auto key = registry_.open(platform::Hive::LocalMachine, "Software\\App");
+        return root_.exists("Windows/Start Menu/Programs/App.lnk") && key &&
+               key->read("Path") == platform::RegValue::sz("\\Program Files\\App");
+    }
+
+    TempRoot root_;
+    platform::DeviceFs fs_;
+    platform::Registry registry_;
+    platform::Shell shell_;
+};
+
+TEST_F(RestoreTest, InstallationOutsidePersistentStorageIsCopiedBack) {
+    backupWith("install=\\Program Files\\Deep\\App\r\nbackup=\\DiskOnChip\\App\r\n");
+    run();
+    EXPECT_EQ(root_.read("Program Files/Deep/App/App.exe"), "program");
+    EXPECT_EQ(root_.read("Program Files/Deep/App/data/sub/d.txt"), "data");
+    EXPECT_FALSE(root_.exists("Program Files/Deep/App/restore/restore.exe"));
+    EXPECT_FALSE(root_.exists("Program Files/Deep/App/restore/restoreINI.txt"));
+    EXPECT_TRUE(root_.exists("DiskOnChip/App/restore/restore.exe"));
+    EXPECT_TRUE(recreatedShortcutAndValue());
+    EXPECT_EQ(root_.read("Windows/Start Menu/Programs/App.lnk"),
+              "33#\"\\Program Files\\Deep\\App\\App.exe\"");
+}
+
+TEST_F(RestoreTest, PersistentInstallationGetsOnlyShortcutsAndValues) {
+    backupWith("install=\\DiskOnChip\\App\r\nbackup=\\DiskOnChip\\Elsewhere\r\n");
+    root_.write("DiskOnChip/Elsewhere/stale.txt", "stale");
+    run();
+    EXPECT_TRUE(recreatedShortcutAndValue());
+    EXPECT_TRUE(root_.exists("DiskOnChip/App/restore/restore.exe"));
+    EXPECT_FALSE(root_.exists("DiskOnChip/App/stale.txt"));
+}
+
+TEST_F(RestoreTest, PersistentFolderTestIsCaseSensitive) {
+    backupWith("install=\\diskonchip\\Copy\r\nbackup=\\DiskOnChip\\App\r\n");
+    run();
+    EXPECT_EQ(root_.read("DiskOnChip/Copy/App.exe"), "program");
+    EXPECT_FALSE(root_.exists("DiskOnChip/Copy/restore/restore.exe"));
+    EXPECT_TRUE(recreatedShortcutAndValue());
+}
+
+TEST_F(RestoreTest, InstallationThatIsItsOwnBackupKeepsTheRestoreProgram) {
+    backupWith("install=\\diskonchip\\App\r\nbackup=\\DiskOnChip\\App\r\n");
+    run();
+    EXPECT_TRUE(root_.exists("DiskOnChip/App/restore/restore.exe"));
+    EXPECT_TRUE(root_.exists("DiskOnChip/App/restore/restoreINI.txt"));
+    EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
+    EXPECT_TRUE(recreatedShortcutAndValue());
+}
+
+TEST_F(RestoreTest, IncompleteListsRestoreNothing) {
+    for (const std::string list :
+         {"[installdir]\r\ninstall=\\Program Files\\App\r\nbackup=\\DiskOnChip\\App\r\n",
+          "[InstallDir]\r\nInstall=\\Program Files\\App\r\nbackup=\\DiskOnChip\\App\r\n",
+          "[InstallDir]\r\ninstall=\\Program Files\\App\r\n", "nothing"}) {
+        root_.write("DiskOnChip/App/App.exe", "program");
+        root_.write("DiskOnChip/App/restore/restoreINI.txt", list + kRest);
+        run();
+        EXPECT_FALSE(root_.exists("Program Files/App")) << list;
+        EXPECT_FALSE(root_.exists("Windows/Start Menu/Programs/App.lnk")) << list;
+    }
+    std::filesystem::remove(root_.path() / "DiskOnChip/App/restore/restoreINI.txt");
+    run();
+    EXPECT_FALSE(root_.exists("Program Files/App"));
+}
+
+TEST_F(RestoreTest, ListNamingOutsidePathsStaysInsideTheRoot) {
+    TempRoot outside;
+    const std::string escape = "\\..\\..\\..\\..\\..\\..\\.." + outside.path().string();
+    backupWith("install=" + escape + "\\App\r\nbackup=\\DiskOnChip\\App\r\n");
+    run();
+    root_.write("DiskOnChip/App/restore/restoreINI.txt",
+                "[InstallDir]\r\ninstall=" + outside.path().string() +
+                    "\\App\r\nbackup=\\DiskOnChip\\App\r\n");
+    run();
+    EXPECT_TRUE(std::filesystem::is_empty(outside.path()));
+}
+
+}  // namespace
+}  // namespace tessel::restore
