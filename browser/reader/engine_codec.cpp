@@ -129,18 +129,22 @@ struct DecodeHeader {
     std::uint8_t barcodeType = 0;
 };
 
-// Long-range engines: the rest of the record until the engine falls silent, where each 0x00 byte
-// goes together with the two bytes after it.
-ReplyStatus readLongRangeRecord(ByteSource& source, Bytes& out) {
-    std::uint8_t b = 0;
+// Long-range engines: the real barcode type, one skipped byte, then the record's parts, where
+// each 0x00 byte goes together with the two bytes after it. A record that stops arriving ends
+// with what came.
+ReplyStatus readLongRangeRecord(ByteSource& source, std::uint8_t length, Bytes& out) {
+    if (length < 6) return ReplyStatus::Malformed;
     if (!readInto(source, 1, kNextByteTimeout, &out)) return ReplyStatus::TimedOut;
-    if (!readInto(source, 1, kNextByteTimeout, nullptr)) return ReplyStatus::TimedOut;
-    while (source.readByte(b, kNextByteTimeout)) {
-        if (out.size() >= kMaxReplyBytes) return ReplyStatus::Malformed;
-        if (b != 0) {
+    std::size_t remaining = length - 6u;
+    std::uint8_t b = 0;
+    std::size_t dropping = 1;  // the byte after the real type
+    for (; remaining > 0 && source.readByte(b, kNextByteTimeout); --remaining) {
+        if (dropping > 0) {
+            --dropping;
+        } else if (b == 0) {
+            dropping = 2;
+        } else {
             out.push_back(b);
-        } else if (!readInto(source, 2, kNextByteTimeout, nullptr)) {
-            break;
         }
     }
     return ReplyStatus::Complete;
@@ -214,7 +218,7 @@ ReplyStatus readDecodeMessage(DecodeSource& source, ReaderType type, Millis firs
     if (header.barcodeType == kMultiPacketType) {
         const bool longRange =
             type == ReaderType::LongRange1D || type == ReaderType::LongRange1D955;
-        return longRange ? readLongRangeRecord(source, out)
+        return longRange ? readLongRangeRecord(source, header.length, out)
                          : readImagerRecord(source, header.length, out);
     }
     out.push_back(header.barcodeType);
