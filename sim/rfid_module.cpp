@@ -124,7 +124,7 @@ void RfidModuleSim::takeFrame(std::span<const std::uint8_t> frame, platform::Mic
         request->payload[0] == kHandshake ? handshake(*request, reply) : execute(*request);
     bool silent = false;
     bool badSum = false;
-    if (request->payload[0] != kHandshake && !faults_.empty()) {
+    if (!faults_.empty()) {
         applyFault(answer, reply, silent, badSum);
     }
     if (!silent) send(reply, answer, badSum, t);
@@ -254,10 +254,11 @@ RfidModuleSim::Answer RfidModuleSim::execute(const Request& request) {
     return answer;
 }
 
-template <class T>
-T* RfidModuleSim::find() {
+template <class T, class Fits>
+T* RfidModuleSim::find(Fits fits) {
     for (Tag& tag : field_) {
-        if (T* t = std::get_if<T>(&tag)) return t;
+        T* t = std::get_if<T>(&tag);
+        if (t && fits(*t)) return t;
     }
     return nullptr;
 }
@@ -274,12 +275,16 @@ RfidModuleSim::Answer RfidModuleSim::tagCommand(std::uint8_t command,
         answer.data.clear();
         return answer;
     };
-    auto* mifare = protocol_ == 'A' ? find<MifareClassic>() : nullptr;
-    auto* ultralight = protocol_ == 'A' ? find<Ultralight>() : nullptr;
-    auto* sr = protocol_ == 's' ? find<SrTag>() : nullptr;
-    auto* sr176 = sr && sr->kind() == SrTag::Kind::SR176 ? sr : nullptr;
-    auto* srix = sr && sr->kind() == SrTag::Kind::SRIX4K ? sr : nullptr;
-    auto* iso = protocol_ == '1' ? find<Iso15693Tag>() : nullptr;
+    auto any = [](const auto&) { return true; };
+    auto srKind = [](SrTag::Kind kind) {
+        return [kind](const SrTag& t) { return t.kind() == kind; };
+    };
+    auto* mifare = protocol_ == 'A' ? find<MifareClassic>(any) : nullptr;
+    auto* ultralight = protocol_ == 'A' ? find<Ultralight>(any) : nullptr;
+    auto* sr = protocol_ == 's' ? find<SrTag>(any) : nullptr;
+    auto* sr176 = protocol_ == 's' ? find<SrTag>(srKind(SrTag::Kind::SR176)) : nullptr;
+    auto* srix = protocol_ == 's' ? find<SrTag>(srKind(SrTag::Kind::SRIX4K)) : nullptr;
+    auto* iso = protocol_ == '1' ? find<Iso15693Tag>(any) : nullptr;
     auto key = [&] {
         MifareClassic::Key k{};
         std::copy_n(p.begin() + 2, k.size(), k.begin());
@@ -364,6 +369,8 @@ void RfidModuleSim::applyFault(Answer& answer, Request& reply, bool& silent, boo
     const Fault fault = faults_.front();
     faults_.pop_front();
     switch (fault) {
+        case Fault::None:
+            break;
         case Fault::Silence:
             silent = true;
             break;

@@ -24,6 +24,7 @@ namespace tessel::sim {
 class RfidModuleSim final : public platform::DeviceModel {
   public:
     enum class Fault {
+        None,            // a normal answer, to let earlier answers through
         Silence,         // no answer
         BadChecksum,     // the answer's checksum is off by one
         WrongLinkBytes,  // the answer's link bytes differ from the request's
@@ -46,8 +47,9 @@ class RfidModuleSim final : public platform::DeviceModel {
 
     explicit RfidModuleSim(Config config);
 
-    // The next `times` answers to commands other than the handshake misbehave.
+    // The next `times` answers (handshakes included) misbehave, after those already queued.
     void misbehave(Fault fault, int times = 1);
+    void setReplyDelay(platform::Micros delay) { config_.replyDelay = delay; }
 
     // Puts a tag into the field and returns it; it stays at that address until clearField().
     template <class T>
@@ -105,8 +107,9 @@ class RfidModuleSim final : public platform::DeviceModel {
     void applyFault(Answer& answer, Request& reply, bool& silent, bool& badSum);
     void send(const Request& request, const Answer& answer, bool badSum, platform::Micros t);
 
-    template <class T>
-    T* find();
+    // The first tag of type T in the field that `fits`.
+    template <class T, class Fits>
+    T* find(Fits fits);
 
     Config config_;
     platform::DeviceLink* link_ = nullptr;
