@@ -69,7 +69,12 @@ TEST(ReadReply, EachFramingStopsWhereItsReplyEnds) {
          bytesOf("OK")},
         {ReaderType::RfidText, bytesOf("A\rB\n"), ReplyStatus::Complete, bytesOf("A\rB")},
         {ReaderType::RfidText, bytesOf("OK\r"), ReplyStatus::TimedOut, bytesOf("OK\r")},
-        {ReaderType::RfidFrame, bytesOf("\x02" "abc"), ReplyStatus::Complete, bytesOf("\x02" "abc")},
+        {ReaderType::RfidFrame,
+         bytesOf("\x02"
+                 "abc"),
+         ReplyStatus::Complete,
+         bytesOf("\x02"
+                 "abc")},
         {ReaderType::RfidFrame, Bytes{}, ReplyStatus::TimedOut, Bytes{}},
         {ReaderType::Imager2D, Bytes{0x04, 0xD0, 0x00, 0x00, 0xFF, 0x2C}, ReplyStatus::Complete,
          Bytes{0x04, 0xD0, 0x00, 0x00}},
