@@ -122,12 +122,8 @@ void RfidModuleSim::takeFrame(std::span<const std::uint8_t> frame, platform::Mic
     Request reply = *request;
     Answer answer =
         request->payload[0] == kHandshake ? handshake(*request, reply) : execute(*request);
-    bool silent = false;
-    bool badSum = false;
-    if (!faults_.empty()) {
-        applyFault(answer, reply, silent, badSum);
-    }
-    if (!silent) send(reply, answer, badSum, t);
+    const Damage damage = faults_.empty() ? Damage{} : applyFault(answer, reply);
+    if (!damage.silent) send(reply, answer, damage, t);
 }
 
 std::optional<RfidModuleSim::Request> RfidModuleSim::verifyA(Bytes content) {
@@ -365,17 +361,18 @@ RfidModuleSim::Answer RfidModuleSim::tagCommand(std::uint8_t command,
     }
 }
 
-void RfidModuleSim::applyFault(Answer& answer, Request& reply, bool& silent, bool& badSum) {
+RfidModuleSim::Damage RfidModuleSim::applyFault(Answer& answer, Request& reply) {
     const Fault fault = faults_.front();
     faults_.pop_front();
+    Damage damage;
     switch (fault) {
         case Fault::None:
             break;
         case Fault::Silence:
-            silent = true;
+            damage.silent = true;
             break;
         case Fault::BadChecksum:
-            badSum = true;
+            damage.badChecksum = true;
             break;
         case Fault::WrongLinkBytes:
             reply.s1 ^= 0x5A;
@@ -394,10 +391,14 @@ void RfidModuleSim::applyFault(Answer& answer, Request& reply, bool& silent, boo
         case Fault::HugeFrame:
             answer.data.insert(answer.data.end(), 2100, 0x55);
             break;
+        case Fault::Stall:
+            damage.stalled = true;
+            break;
     }
+    return damage;
 }
 
-void RfidModuleSim::send(const Request& request, const Answer& answer, bool badSum,
+void RfidModuleSim::send(const Request& request, const Answer& answer, const Damage& damage,
                          platform::Micros t) {
     Bytes content;
     std::uint8_t start = kStartA;
@@ -424,8 +425,20 @@ void RfidModuleSim::send(const Request& request, const Answer& answer, bool badS
             content.push_back(request.s2);
         }
     }
-    const std::uint8_t checksum = std::uint8_t(sum(content) + (badSum ? 1 : 0));
-    link_->send(frameOf(start, content, checksum), t + config_.replyDelay);
+    const std::uint8_t checksum = std::uint8_t(sum(content) + (damage.badChecksum ? 1 : 0));
+    const Bytes frame = frameOf(start, content, checksum);
+    const platform::Micros at = t + config_.replyDelay;
+    if (!damage.stalled) {
+        link_->send(frame, at);
+        return;
+    }
+    const std::size_t half = frame.size() / 2;
+    const std::span<const std::uint8_t> bytes(frame);
+    link_->send(bytes.first(half), at);
+    // The first byte of the second half lands one character after it starts.
+    const platform::Micros lastOfFirst = at + platform::characterTime(link_->line().settings, half);
+    const platform::Micros character = platform::characterTime(link_->line().settings);
+    link_->send(bytes.subspan(half), lastOfFirst + stallGap_ - character);
 }
 
 }  // namespace tessel::sim

@@ -32,6 +32,7 @@ class RfidModuleSim final : public platform::DeviceModel {
         NonZeroStatus,   // status 2 (format B); the failure answer in format A
         LongData,        // 40 extra data bytes after the real ones
         HugeFrame,       // an answer of more than 2048 bytes
+        Stall,           // the answer's second half follows after the stall pause
     };
 
     struct Config {
@@ -50,6 +51,9 @@ class RfidModuleSim final : public platform::DeviceModel {
     // The next `times` answers (handshakes included) misbehave, after those already queued.
     void misbehave(Fault fault, int times = 1);
     void setReplyDelay(platform::Micros delay) { config_.replyDelay = delay; }
+    // Gap a stalled answer leaves between the last byte of its first half and the first byte
+    // of its second half.
+    void setStallGap(platform::Micros gap) { stallGap_ = gap; }
 
     // Puts a tag into the field and returns it; it stays at that address until clearField().
     template <class T>
@@ -104,8 +108,14 @@ class RfidModuleSim final : public platform::DeviceModel {
     Answer execute(const Request& request);
     Answer handshake(const Request& request, Request& reply);
     Answer tagCommand(std::uint8_t command, std::span<const std::uint8_t> params);
-    void applyFault(Answer& answer, Request& reply, bool& silent, bool& badSum);
-    void send(const Request& request, const Answer& answer, bool badSum, platform::Micros t);
+    struct Damage {
+        bool silent = false;
+        bool badChecksum = false;
+        bool stalled = false;
+    };
+    Damage applyFault(Answer& answer, Request& reply);
+    void send(const Request& request, const Answer& answer, const Damage& damage,
+              platform::Micros t);
 
     // The first tag of type T in the field that `fits`.
     template <class T, class Fits>
@@ -124,6 +134,7 @@ class RfidModuleSim final : public platform::DeviceModel {
     std::vector<std::uint8_t> commands_;
     int handshakes_ = 0;
     int rejected_ = 0;
+    platform::Micros stallGap_{60000};
 };
 
 }  // namespace tessel::sim

@@ -314,6 +314,18 @@ TEST(RfidLinkTest, ReplyTimeOutIsExact) {
     EXPECT_EQ(rig.link.setOption(kHandle, 8), LinkResult::NoReply);
 }
 
+TEST(RfidLinkTest, AReplyMayPauseAtMostFiftyMilliseconds) {
+    Rig rig;
+    ASSERT_EQ(rig.open(1).result, LinkResult::Success);
+    rig.module.setStallGap(Millis(50));
+    rig.module.misbehave(Fault::Stall);
+    EXPECT_EQ(rig.link.setOption(kHandle, 8), LinkResult::Success);
+    rig.module.setStallGap(Millis(50) + Micros(1));
+    rig.module.misbehave(Fault::Stall);
+    EXPECT_EQ(rig.link.setOption(kHandle, 8), LinkResult::NoReply);
+    EXPECT_EQ(rig.link.setOption(kHandle, 8), LinkResult::Success);
+}
+
 TEST(RfidLinkTest, DamagedRepliesGiveTheirResultCodes) {
     for (int mode : {0, 1, 2, 3}) {
         Rig rig;
