@@ -67,6 +67,23 @@ bool readInto(ByteSource& source, std::size_t count, Millis timeout, Bytes* out)
     return true;
 }
 
+// Reads the two checksum bytes that end a packet, when they come. They are not checked; taking
+// them off the line keeps them from being read as the start of the next packet, since a purge
+// drops only bytes that have already arrived.
+void skipChecksum(ByteSource& source) {
+    std::uint8_t b = 0;
+    if (source.readByte(b, kNextByteTimeout)) source.readByte(b, kNextByteTimeout);
+}
+
+// Reads count bytes into out, then the packet's checksum; false when a byte did not come.
+bool readPacketRest(ByteSource& source, std::size_t count, Bytes* out) {
+    if (!readInto(source, count, kNextByteTimeout, out)) return false;
+    skipChecksum(source);
+    return true;
+}
+
+ReplyStatus completeIf(bool read) { return read ? ReplyStatus::Complete : ReplyStatus::TimedOut; }
+
 ReplyStatus readUntil(ByteSource& source, std::uint8_t end, Millis firstTimeout, Bytes& out,
                       bool textEngine) {
     std::uint8_t b = 0;
@@ -99,8 +116,7 @@ ReplyStatus readPacket(ByteSource& source, Millis firstTimeout, Bytes& out) {
     if (!source.readByte(length, firstTimeout)) return ReplyStatus::TimedOut;
     out.push_back(length);
     if (length == 0) return ReplyStatus::Malformed;
-    return readInto(source, length - 1u, kNextByteTimeout, &out) ? ReplyStatus::Complete
-                                                                 : ReplyStatus::TimedOut;
+    return completeIf(readPacketRest(source, length - 1u, &out));
 }
 
 }  // namespace
@@ -138,7 +154,8 @@ ReplyStatus readLongRangeRecord(ByteSource& source, std::uint8_t length, Bytes& 
     std::size_t remaining = length - 6u;
     std::uint8_t b = 0;
     std::size_t dropping = 1;  // the byte after the real type
-    for (; remaining > 0 && source.readByte(b, kNextByteTimeout); --remaining) {
+    for (; remaining > 0; --remaining) {
+        if (!source.readByte(b, kNextByteTimeout)) return ReplyStatus::Complete;
         if (dropping > 0) {
             --dropping;
         } else if (b == 0) {
@@ -147,6 +164,7 @@ ReplyStatus readLongRangeRecord(ByteSource& source, std::uint8_t length, Bytes& 
             out.push_back(b);
         }
     }
+    skipChecksum(source);
     return ReplyStatus::Complete;
 }
 
@@ -156,14 +174,14 @@ ReplyStatus readImagerRecord(DecodeSource& source, std::uint8_t length, Bytes& o
     if (length < 10) return ReplyStatus::Malformed;
     if (!readInto(source, 1, kNextByteTimeout, &out)) return ReplyStatus::TimedOut;
     if (!readInto(source, 4, kNextByteTimeout, nullptr)) return ReplyStatus::TimedOut;
-    if (!readInto(source, length - 10u, kNextByteTimeout, &out)) return ReplyStatus::TimedOut;
+    if (!readPacketRest(source, length - 10u, &out)) return ReplyStatus::TimedOut;
     for (;;) {
         if (out.size() >= kMaxReplyBytes) return ReplyStatus::Malformed;
         source.acknowledge();
         Bytes header;  // length, opcode, source, status, one more byte
         if (!readInto(source, 5, kNextByteTimeout, &header)) return ReplyStatus::TimedOut;
         if (header[0] < 5) return ReplyStatus::Malformed;
-        if (!readInto(source, header[0] - 5u, kNextByteTimeout, &out)) return ReplyStatus::TimedOut;
+        if (!readPacketRest(source, header[0] - 5u, &out)) return ReplyStatus::TimedOut;
         if (header[3] == 0) return ReplyStatus::Complete;
     }
 }
@@ -178,7 +196,7 @@ ReplyStatus readContinuation(DecodeSource& source, Bytes& out) {
         if (!readInto(source, 2, kNextByteTimeout, &header)) break;
         if (header[1] != kOpcodeDecode || header[0] < 5) break;
         if (!readInto(source, 3, kNextByteTimeout, &header)) break;
-        if (!readInto(source, header[0] - 5u, kNextByteTimeout, &out)) break;
+        if (!readPacketRest(source, header[0] - 5u, &out)) break;
         if (header[3] != 2 || out.size() >= kMaxReplyBytes) break;
     }
     return ReplyStatus::Complete;
@@ -197,8 +215,7 @@ ReplyStatus readDecodeMessage(DecodeSource& source, ReaderType type, Millis firs
     if (first == 0x05 && second == kOpcodeNak) {
         // The engine refused instead of decoding: its cause completes the five bytes.
         out = {first, second};
-        return readInto(source, 3, kNextByteTimeout, &out) ? ReplyStatus::Complete
-                                                           : ReplyStatus::TimedOut;
+        return completeIf(readPacketRest(source, 3, &out));
     }
     DecodeHeader header{first};
     if (second != kOpcodeDecode) {
@@ -222,7 +239,7 @@ ReplyStatus readDecodeMessage(DecodeSource& source, ReaderType type, Millis firs
                          : readImagerRecord(source, header.length, out);
     }
     out.push_back(header.barcodeType);
-    if (!readInto(source, header.length - 5u, kNextByteTimeout, &out)) return ReplyStatus::TimedOut;
+    if (!readPacketRest(source, header.length - 5u, &out)) return ReplyStatus::TimedOut;
     return header.status == 2 ? readContinuation(source, out) : ReplyStatus::Complete;
 }
 
@@ -239,8 +256,9 @@ ReplyStatus readImageFirstPacket(ByteSource& source, Millis timeout, Bytes& out)
     const std::uint8_t length = previous;
     if (length < 4) return ReplyStatus::Malformed;
     if (!readInto(source, 2, timeout, nullptr)) return ReplyStatus::TimedOut;
-    return readInto(source, length - 4u, timeout, &out) ? ReplyStatus::Complete
-                                                        : ReplyStatus::TimedOut;
+    if (!readInto(source, length - 4u, timeout, &out)) return ReplyStatus::TimedOut;
+    skipChecksum(source);
+    return ReplyStatus::Complete;
 }
 
 std::optional<std::uint32_t> imageTotalSize(ByteView firstPacketData) {

@@ -98,7 +98,7 @@ bool isNegativeAck(ByteView reply);
 //   CcdLaser  text up to CR (not stored); a leading ESC is dropped.
 //   RfidText  text up to LF (not stored), NULs dropped, a CR before the LF removed.
 //   RfidFrame bytes until 40 ms of silence; complete once the first byte came.
-//   packet    L, then L - 1 bytes; the checksum is left unread.
+//   packet    L, then L - 1 bytes, then the checksum (taken off the line, not kept or checked).
 // out is cleared first and holds what was read even when the read fails.
 ReplyStatus readReply(ByteSource& source, ReaderType type, platform::Millis firstTimeout,
                       Bytes& out);

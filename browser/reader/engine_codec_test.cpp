@@ -91,12 +91,12 @@ TEST(ReadReply, EachFramingStopsWhereItsReplyEnds) {
     }
 }
 
-TEST(ReadReply, PacketReplyLeavesItsChecksumUnread) {
+TEST(ReadReply, PacketReplyTakesItsChecksumOffTheLineButNotIntoTheReply) {
     const Bytes input{0x04, 0xD0, 0x00, 0x00, 0xFF, 0x2C};
     BufferSource source(input);
     Bytes out;
     ASSERT_EQ(readReply(source, ReaderType::Imager2D, Millis(1000), out), ReplyStatus::Complete);
-    EXPECT_EQ(source.consumed(), 4u);
+    EXPECT_EQ(source.consumed(), 6u);
 }
 
 TEST(ReadReply, EndlessTextIsRefusedAtTheLimit) {
@@ -145,11 +145,13 @@ TEST(DecodeMessage, EngineRefusalComesBackAsItsFiveBytes) {
 }
 
 TEST(DecodeMessage, StatusTwoContinuationGathersEveryPacket) {
-    // On a port the checksum bytes are dropped by the acknowledgement's purge; a buffer has no
-    // purge, so the packets come without them.
-    const Bytes clean =
-        concat({decodePacket(2, 0x1B, bytesOf("ab")), decodePacket(2, 0x1B, bytesOf("cd")),
-                decodePacket(0, 0x1B, bytesOf("e")), bytesOf("LATER")});
+    const Bytes clean = concat({decodePacket(2, 0x1B, bytesOf("ab")),
+                                {0x11, 0x22},
+                                decodePacket(2, 0x1B, bytesOf("cd")),
+                                {0x33, 0x44},
+                                decodePacket(0, 0x1B, bytesOf("e")),
+                                {0x55, 0x66},
+                                bytesOf("LATER")});
     Bytes out;
     int acks = 0;
     EXPECT_EQ(decode(ReaderType::Imager2D, clean, out, &acks), ReplyStatus::Complete);
@@ -188,7 +190,7 @@ TEST(DecodeMessage, ImagerRecordReadsPacketsUntilStatusZero) {
     const Bytes second = decodePacket(0, 0x99, bytesOf("de"));
     Bytes out;
     int acks = 0;
-    EXPECT_EQ(decode(ReaderType::Imager2D4507, concat({first, second}), out, &acks),
+    EXPECT_EQ(decode(ReaderType::Imager2D4507, concat({first, {0xAA, 0xBB}, second}), out, &acks),
               ReplyStatus::Complete);
     EXPECT_EQ(out, concat({{0x11}, bytesOf("abcde")}));
     EXPECT_EQ(acks, 1);
