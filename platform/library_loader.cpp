@@ -70,10 +70,13 @@ std::unique_ptr<Library> DlLibraryLoader::load(const std::string& fileName) {
     for (const fs::path& folder : folders_) {
         const std::optional<fs::path> file = findFile(folder, fileName);
         if (!file) continue;
-        void* handle = ::dlopen(file->c_str(), RTLD_NOW | RTLD_LOCAL);
+        // A path with a "/" in it, so dlopen never searches the system's folders instead.
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(*file, ec);
+        void* handle = ::dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* reason = ::dlerror();
-            lastError_ = reason ? reason : "cannot load \"" + file->string() + "\"";
+            lastError_ = reason ? reason : "cannot load \"" + absolute.string() + "\"";
             return nullptr;
         }
         lastError_.clear();

@@ -86,7 +86,7 @@ bool writeAll(int fd, std::string_view text) {
 // so readers see either the old file or the new one, never a part.
 bool replaceFile(const fs::path& path, std::string_view text, std::string& error) {
     const fs::path temporary = path.string() + ".tmp";
-    Fd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    Fd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (fd.get() < 0) {
         error = systemError("cannot create", temporary, errno);
         return false;
