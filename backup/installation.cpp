@@ -76,9 +76,26 @@ void installExit(const rl::Device& device, std::string_view installFolder) {
     registerRestoreProgram(device.fs, restoreFolder + "\\restore\\restore.exe");
 }
 
-void uninstallInit(const rl::Device& device, std::string_view installFolder) {
+namespace {
+
+// The installation's list. After a cold boot the restore program has removed the restore folder
+// from the restored installation; the list is then taken from the backup copy, provided that it
+// records this installation.
+rl::RestoreList installedList(const platform::DeviceFs& fs, const InstallFolder& f) {
     rl::RestoreList list;
-    list.read(device.fs, InstallFolder::of(installFolder).listPath());
+    if (list.read(fs, f.listPath()) || f.persistent()) return list;
+    const InstallFolder backup = InstallFolder::of(std::string(kPersistentFolder) + f.last);
+    rl::RestoreList copy;
+    const auto install = copy.read(fs, backup.listPath())
+                             ? copy.value(rl::kInstallDirSection, rl::kInstallEntry)
+                             : std::nullopt;
+    return install && InstallFolder::of(*install).folder == f.folder ? copy : list;
+}
+
+}  // namespace
+
+void uninstallInit(const rl::Device& device, std::string_view installFolder) {
+    const rl::RestoreList list = installedList(device.fs, InstallFolder::of(installFolder));
     rl::deleteShortcuts(list, device);
     rl::deleteRegistryValues(list, device.registry);
     if (const auto backupFolder = list.value(rl::kInstallDirSection, rl::kBackupEntry)) {

@@ -142,6 +142,28 @@ TEST_F(InstallationTest, UninstallRemovesShortcutsValuesAndBackup) {
     EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
 }
 
+TEST_F(InstallationTest, UninstallAfterRestoreUsesTheBackupCopysList) {
+    unpack("Program Files/App");
+    installExit(device(), "\\Program Files\\App");
+    // The restore program leaves no restore folder in the restored installation.
+    std::filesystem::remove_all(root_.path() / "Program Files/App/restore");
+
+    uninstallInit(device(), "\\Program Files\\App\\");
+    EXPECT_FALSE(root_.exists("Windows/Start Menu/Programs/App.lnk"));
+    EXPECT_FALSE(registry_.open(platform::Hive::LocalMachine, "Software\\App")->read("Path"));
+    EXPECT_FALSE(root_.exists("DiskOnChip/App/App.exe"));
+}
+
+TEST_F(InstallationTest, UninstallIgnoresABackupCopyOfAnotherInstallation) {
+    unpack("Other/App");
+    installExit(device(), "\\Other\\App");
+    root_.write("Program Files/App/App.exe", "program");
+
+    uninstallInit(device(), "\\Program Files\\App");
+    EXPECT_TRUE(root_.exists("Windows/Start Menu/Programs/App.lnk"));
+    EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
+}
+
 TEST_F(InstallationTest, ListNamingOutsidePathsStaysInsideTheRoot) {
     TempRoot outside;
     outside.write("victim/keep.txt", "keep");
