@@ -53,8 +53,8 @@ std::string findEntry(const fs::path& folder, const std::string& name) {
 }
 
 bool isWithin(const fs::path& path, const fs::path& folder) {
-    auto [folderEnd, pathIt] =
-        std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    const auto folderEnd =
+        std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first;
     // A trailing separator on folder yields one empty last element.
     return folderEnd == folder.end() ||
            (std::next(folderEnd) == folder.end() && folderEnd->empty());
