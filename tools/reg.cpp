@@ -44,10 +44,8 @@ struct KeyName {
     std::string subKey;
 };
 
-// A failure: the message goes to stderr and the tool exits with 1.
-struct Failure {
-    std::string message;
-};
+// What a command says when it fails; nothing when it succeeded.
+using Failure = std::optional<std::string>;
 
 std::optional<Command> parseCommand(int argc, char** argv) {
     Command command;
@@ -70,14 +68,19 @@ std::optional<Command> parseCommand(int argc, char** argv) {
     return command;
 }
 
-KeyName parseKey(const std::string& key) {
+std::optional<KeyName> parseKey(const std::string& key, std::string& error) {
     const std::size_t separator = key.find('\\');
     const std::optional<Hive> hive = hiveFromName(key.substr(0, separator));
-    if (!hive) throw Failure{"unknown root key in \"" + key + "\""};
-    return {*hive, separator == std::string::npos ? std::string() : key.substr(separator + 1)};
+    if (!hive) {
+        error = "unknown root key in \"" + key + "\"";
+        return std::nullopt;
+    }
+    return KeyName{*hive,
+                   separator == std::string::npos ? std::string() : key.substr(separator + 1)};
 }
 
-std::uint32_t parseDword(const std::string& text) {
+// Decimal, or hexadecimal after "0x".
+std::optional<std::uint32_t> parseDword(const std::string& text) {
     const bool hex = text.starts_with("0x") || text.starts_with("0X");
     const std::string digits = hex ? text.substr(2) : text;
     char* end = nullptr;
@@ -85,7 +88,7 @@ std::uint32_t parseDword(const std::string& text) {
     const unsigned long long value = std::strtoull(digits.c_str(), &end, hex ? 16 : 10);
     if (digits.empty() || !std::isxdigit(static_cast<unsigned char>(digits[0])) || *end != '\0' ||
         errno == ERANGE || value > 0xFFFFFFFFull) {
-        throw Failure{"not a DWORD: \"" + text + "\""};
+        return std::nullopt;
     }
     return static_cast<std::uint32_t>(value);
 }
@@ -97,90 +100,102 @@ std::string formatValue(const std::string& name, const RegValue& value) {
     return name + " REG_DWORD " + number;
 }
 
-Registry::Key openKey(Registry& registry, const std::string& keyText) {
-    const KeyName key = parseKey(keyText);
-    std::optional<Registry::Key> opened = registry.open(key.hive, key.subKey);
-    if (!opened) throw Failure{"cannot open \"" + keyText + "\": " + registry.lastError()};
-    return *opened;
+std::optional<Registry::Key> openKey(Registry& registry, const std::string& keyText,
+                                     std::string& error) {
+    const std::optional<KeyName> name = parseKey(keyText, error);
+    if (!name) return std::nullopt;
+    std::optional<Registry::Key> key = registry.open(name->hive, name->subKey);
+    if (!key) error = "cannot open \"" + keyText + "\": " + registry.lastError();
+    return key;
 }
 
-void query(Registry& registry, const std::vector<std::string>& words) {
-    const Registry::Key key = openKey(registry, words[1]);
+Failure query(Registry& registry, const std::vector<std::string>& words) {
+    std::string error;
+    const std::optional<Registry::Key> key = openKey(registry, words[1], error);
+    if (!key) return error;
     bool found = false;
-    for (const std::string& name : key.valueNames()) {
+    for (const std::string& name : key->valueNames()) {
         if (words.size() == 3 && !equalsIgnoreCase(name, words[2])) continue;
-        if (std::optional<RegValue> value = key.read(name)) {
+        if (std::optional<RegValue> value = key->read(name)) {
             std::cout << formatValue(name, *value) << '\n';
             found = true;
         }
     }
     if (words.size() == 3) {
-        if (!found) throw Failure{"no value \"" + words[2] + "\" in \"" + words[1] + "\""};
-        return;
+        if (!found) return "no value \"" + words[2] + "\" in \"" + words[1] + "\"";
+        return std::nullopt;
     }
-    std::string prefix = hiveName(key.hive());
-    if (!key.path().empty()) prefix += "\\" + key.path();
-    for (const std::string& subKey : registry.subKeys(key.hive(), key.path())) {
+    std::string prefix = hiveName(key->hive());
+    if (!key->path().empty()) prefix += "\\" + key->path();
+    for (const std::string& subKey : registry.subKeys(key->hive(), key->path())) {
         std::cout << prefix << '\\' << subKey << '\n';
     }
+    return std::nullopt;
 }
 
-void set(Registry& registry, const std::vector<std::string>& words, bool dword) {
-    const RegValue value =
-        dword ? RegValue::dwordValue(parseDword(words[3])) : RegValue::sz(words[3]);
-    const KeyName keyName = parseKey(words[1]);
-    std::optional<Registry::Key> key = registry.create(keyName.hive, keyName.subKey);
-    if (!key || !key->set(words[2], value)) {
-        throw Failure{"cannot set \"" + words[2] + "\": " + registry.lastError()};
+Failure set(Registry& registry, const std::vector<std::string>& words, bool dword) {
+    const std::string& text = words[3];
+    const std::optional<std::uint32_t> number = dword ? parseDword(text) : std::nullopt;
+    if (dword && !number) return "not a DWORD: \"" + text + "\"";
+    std::string error;
+    const std::optional<KeyName> name = parseKey(words[1], error);
+    if (!name) return error;
+    std::optional<Registry::Key> key = registry.create(name->hive, name->subKey);
+    if (!key || !key->set(words[2], dword ? RegValue::dwordValue(*number) : RegValue::sz(text))) {
+        return "cannot set \"" + words[2] + "\": " + registry.lastError();
     }
+    return std::nullopt;
 }
 
-void remove(Registry& registry, const std::vector<std::string>& words) {
+Failure remove(Registry& registry, const std::vector<std::string>& words) {
+    std::string error;
     if (words.size() == 3) {
-        Registry::Key key = openKey(registry, words[1]);
-        if (!key.deleteValue(words[2])) {
-            throw Failure{"cannot delete \"" + words[2] + "\": " + registry.lastError()};
+        std::optional<Registry::Key> key = openKey(registry, words[1], error);
+        if (!key) return error;
+        if (!key->deleteValue(words[2])) {
+            return "cannot delete \"" + words[2] + "\": " + registry.lastError();
         }
-        return;
+        return std::nullopt;
     }
-    const KeyName key = parseKey(words[1]);
-    if (key.subKey.empty()) throw Failure{"a root key cannot be deleted"};
-    if (!registry.deleteKey(key.hive, key.subKey)) {
-        throw Failure{"cannot delete \"" + words[1] + "\": " + registry.lastError()};
+    const std::optional<KeyName> name = parseKey(words[1], error);
+    if (!name) return error;
+    if (name->subKey.empty()) return "a root key cannot be deleted";
+    if (!registry.deleteKey(name->hive, name->subKey)) {
+        return "cannot delete \"" + words[1] + "\": " + registry.lastError();
     }
+    return std::nullopt;
 }
 
-// Runs the command; false when its words do not fit its verb.
-bool run(const Command& command) {
+bool fitsItsVerb(const Command& command) {
     const std::vector<std::string>& words = command.words;
     if (words.empty()) return false;
     const std::string& verb = words[0];
-    const bool fits = (verb == "query" || verb == "delete") ? words.size() == 2 || words.size() == 3
-                      : verb == "set"                       ? words.size() == 4
-                                                            : false;
-    if (!fits || (command.dword && verb != "set")) return false;
+    if (verb == "set") return words.size() == 4;
+    return (verb == "query" || verb == "delete") && !command.dword &&
+           (words.size() == 2 || words.size() == 3);
+}
 
+Failure run(const Command& command) {
     const std::optional<DeviceFs> fs = DeviceFs::fromEnvironment(command.root);
-    if (!fs) throw Failure{"no device root: give --root DIR or set TESSEL_DEVICE_ROOT"};
+    if (!fs) return "no device root: give --root DIR or set TESSEL_DEVICE_ROOT";
     Registry registry(Registry::fileOf(*fs));
-    if (verb == "query") query(registry, words);
-    if (verb == "set") set(registry, words, command.dword);
-    if (verb == "delete") remove(registry, words);
-    return true;
+    const std::string& verb = command.words[0];
+    if (verb == "query") return query(registry, command.words);
+    if (verb == "set") return set(registry, command.words, command.dword);
+    return remove(registry, command.words);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        const std::optional<Command> command = parseCommand(argc, argv);
-        if (!command || !run(*command)) {
-            std::cerr << kUsage;
-            return 1;
-        }
-        return 0;
-    } catch (const Failure& failure) {
-        std::cerr << "tessel-reg: " << failure.message << '\n';
+    const std::optional<Command> command = parseCommand(argc, argv);
+    if (!command || !fitsItsVerb(*command)) {
+        std::cerr << kUsage;
         return 1;
     }
+    if (const Failure failure = run(*command)) {
+        std::cerr << "tessel-reg: " << *failure << '\n';
+        return 1;
+    }
+    return 0;
 }
