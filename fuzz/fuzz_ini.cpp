@@ -20,7 +20,7 @@ void exercise(std::span<const std::uint8_t> bytes, CaseMode mode) {
     for (tessel::settings::IniSection* section : store.sections()) {
         for (const tessel::settings::IniEntry* entry : section->entries()) {
             int number = 0;
-            store.getInt(section, tessel::settings::toEightBit(entry->key), number);
+            store.getInt(section, tessel::settings::toEightBit(entry->key()), number);
         }
     }
     const std::string text = store.text();

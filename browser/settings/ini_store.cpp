@@ -17,22 +17,6 @@ Char foldLetter(Char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
 }
 
-std::u16string_view trimmed(std::u16string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) ++begin;
-    while (end > begin && isBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-std::u16string folded(std::u16string_view text, CaseMode mode) {
-    std::u16string result(text);
-    if (mode == CaseMode::Folded) {
-        for (char16_t& c : result) c = foldLetter(c);
-    }
-    return result;
-}
-
 bool namesMatch(std::u16string_view stored, std::string_view wanted, CaseMode mode) {
     if (stored.size() != wanted.size()) return false;
     for (std::size_t i = 0; i < stored.size(); ++i) {
@@ -60,8 +44,27 @@ std::u16string decodeUtf16le(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-std::u16string decodeEightBit(std::span<const std::uint8_t> bytes) {
-    return std::u16string(bytes.begin(), bytes.end());
+// The range [begin, end) of text without its blanks at both ends.
+template <typename Text>
+std::pair<std::size_t, std::size_t> trimmedRange(const Text& text, std::size_t begin,
+                                                 std::size_t end) {
+    while (begin < end && isBlank(text[begin])) ++begin;
+    while (end > begin && isBlank(text[end - 1])) --end;
+    return {begin, end};
+}
+
+std::size_t eightBitHash(std::u16string_view key) {
+    std::size_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char16_t c : key) hash = (hash ^ (c & 0xFF)) * 1099511628211ull;
+    return hash;
+}
+
+bool eightBitEqual(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if ((a[i] & 0xFF) != (b[i] & 0xFF)) return false;
+    }
+    return true;
 }
 
 // The C library's atoi over 8-bit text, with out-of-range values held at the int limits.
@@ -116,14 +119,36 @@ bool replaceFile(const std::filesystem::path& path, const std::string& bytes) {
 
 }  // namespace
 
-void IniSection::append(IniEntry* entry) {
-    entries_.push_back(entry);
-    index_.insert_or_assign(toEightBit(entry->key), entry);
+std::size_t IniSection::KeyIndex::slotOf(std::u16string_view key) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = eightBitHash(key) & mask;
+    while (slots_[slot] && !eightBitEqual(slots_[slot]->key(), key)) slot = (slot + 1) & mask;
+    return slot;
 }
 
-IniEntry* IniSection::find(const std::string& key8) const {
-    const auto it = index_.find(key8);
-    return it == index_.end() ? nullptr : it->second;
+IniEntry* IniSection::KeyIndex::find(std::u16string_view key) const {
+    return slots_.empty() ? nullptr : slots_[slotOf(key)];
+}
+
+void IniSection::KeyIndex::insert(IniEntry* entry) {
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    IniEntry*& slot = slots_[slotOf(entry->key())];
+    if (!slot) ++count_;
+    slot = entry;
+}
+
+void IniSection::KeyIndex::grow() {
+    std::pmr::vector<IniEntry*> old(std::max<std::size_t>(16, slots_.size() * 2), nullptr,
+                                    slots_.get_allocator());
+    old.swap(slots_);
+    for (IniEntry* entry : old) {
+        if (entry) slots_[slotOf(entry->key())] = entry;
+    }
+}
+
+void IniSection::append(IniEntry* entry) {
+    entries_.push_back(entry);
+    index_.insert(entry);
 }
 
 bool IniStore::load(const std::filesystem::path& path, CaseMode mode) {
@@ -143,34 +168,51 @@ bool IniStore::load(const std::filesystem::path& path, CaseMode mode) {
 
 bool IniStore::loadBytes(std::span<const std::uint8_t> bytes, CaseMode mode) {
     if (bytes.empty()) return false;
-    const bool wide = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-    const std::u16string text = wide ? decodeUtf16le(bytes.subspan(2)) : decodeEightBit(bytes);
     clear();
+    // One block for the whole content: characters take two bytes each, plus entries and index.
+    content_ = std::make_unique<Content>(bytes.size() * 4);
     caseMode_ = mode;
-    parse(text);
-    if (sections_.empty()) {
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        parse(std::u16string_view(decodeUtf16le(bytes.subspan(2))));
+    } else {
+        parse(bytes);  // one byte per character
+    }
+    if (isEmpty()) {
         lastError_ = kIniEmptyError;
         return false;
     }
     return true;
 }
 
-// One pass with four states. A name or value is the run of characters between the transitions
-// that open and close it, so it is copied once, at its end.
-void IniStore::parse(std::u16string_view text) {
+// One pass over the characters with four states. A name or value is the run of characters
+// between the transitions that open and close it, so it is copied once, at its end. An entry is
+// made when its value ends; a key that never meets "=" is dropped.
+template <typename Text>
+void IniStore::parse(const Text& text) {
     enum class State { LineStart, SectionName, KeyName, Value };
+    const bool fold = caseMode_ == CaseMode::Folded;
     State state = State::LineStart;
     IniSection* section = nullptr;  // the current section, listed when the next one opens
-    IniEntry* entry = nullptr;      // the entry whose value is being read
     std::size_t start = 0;          // where the current name or value began
+    std::size_t keyStart = 0;       // the key of the value being read
+    std::size_t keyEnd = 0;
 
     auto openSection = [&](std::size_t at) {
-        if (section) sections_.push_back(section);
-        section = newSection({});
+        if (section) content_->sections.push_back(section);
+        section = newSection(u"");
         start = at + 1;
         state = State::SectionName;
     };
-    auto run = [&](std::size_t end) { return text.substr(start, end - start); };
+    auto trimmedName = [&](std::size_t end) {
+        const auto [first, last] = trimmedRange(text, start, end);
+        return keep(text, first, last, fold);
+    };
+    auto addEntry = [&](std::size_t valueEnd) {
+        const auto [keyFirst, keyLast] = trimmedRange(text, keyStart, keyEnd);
+        const auto [valueFirst, valueLast] = trimmedRange(text, start, valueEnd);
+        section->append(newEntry(keep(text, keyFirst, keyLast, fold),
+                                 keep(text, valueFirst, valueLast, false)));
+    };
 
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
@@ -186,7 +228,7 @@ void IniStore::parse(std::u16string_view text) {
                 break;
             case State::SectionName:
                 if (c == ']') {
-                    section->name_ = folded(trimmed(run(i)), caseMode_);
+                    section->name_ = trimmedName(i);
                     // The rest of the line starts the next key name.
                     start = i + 1;
                     state = State::KeyName;
@@ -194,8 +236,8 @@ void IniStore::parse(std::u16string_view text) {
                 break;
             case State::KeyName:
                 if (c == '=') {
-                    entry = newEntry(folded(trimmed(run(i)), caseMode_), {});
-                    section->append(entry);
+                    keyStart = start;
+                    keyEnd = i;
                     start = i + 1;
                     state = State::Value;
                 } else if (c == '[') {
@@ -204,39 +246,54 @@ void IniStore::parse(std::u16string_view text) {
                 break;
             case State::Value:
                 if (c == '\n') {
-                    entry->value = trimmed(run(i));
+                    addEntry(i);
                     state = State::LineStart;
                 }
                 break;
         }
     }
-    if (state == State::Value) entry->value = trimmed(run(text.size()));
-    if (state == State::SectionName) section->name_ = folded(run(text.size()), caseMode_);
-    if (section) sections_.push_back(section);
+    if (state == State::Value) addEntry(text.size());
+    if (state == State::SectionName) {
+        section->name_ = keep(text, start, text.size(), fold);
+    }
+    if (section) content_->sections.push_back(section);
 }
 
-IniSection* IniStore::newSection(std::u16string name) {
-    return &sectionPool_.emplace_back(std::move(name));
+template <typename Text>
+std::u16string_view IniStore::keep(const Text& text, std::size_t begin, std::size_t end,
+                                   bool fold) {
+    if (begin == end) return {};
+    auto* chars = static_cast<char16_t*>(
+        content_->pool.allocate((end - begin) * sizeof(char16_t), alignof(char16_t)));
+    for (std::size_t i = begin; i < end; ++i) {
+        const char16_t c = text[i];
+        chars[i - begin] = fold ? foldLetter(c) : c;
+    }
+    return {chars, end - begin};
 }
 
-IniEntry* IniStore::newEntry(std::u16string key, std::u16string value) {
-    return &entryPool_.emplace_back(IniEntry{std::move(key), std::move(value)});
+IniSection* IniStore::newSection(std::u16string_view name) {
+    return &content_->sectionPool.emplace_back(name, &content_->pool);
 }
 
-std::string IniStore::foldedKey(std::string_view key) const {
-    std::string result(key);
+IniEntry* IniStore::newEntry(std::u16string_view key, std::u16string_view value) {
+    return &content_->entryPool.emplace_back(key, value);
+}
+
+std::u16string IniStore::foldedKey(std::string_view key) const {
+    std::u16string result = fromEightBit(key);
     if (caseMode_ == CaseMode::Folded) {
-        for (char& c : result) c = foldLetter(c);
+        for (char16_t& c : result) c = foldLetter(c);
     }
     return result;
 }
 
 std::string IniStore::text() const {
     std::size_t size = 0;
-    for (const IniSection* section : sections_) {
+    for (const IniSection* section : sections()) {
         size += section->name_.size() + 6;
         for (const IniEntry* entry : section->entries_) {
-            size += entry->key.size() + entry->value.size() + 3;
+            size += entry->key_.size() + entry->value_.size() + 3;
         }
     }
     std::string bytes;
@@ -244,14 +301,14 @@ std::string IniStore::text() const {
     auto put = [&bytes](std::u16string_view text) {
         for (char16_t c : text) bytes.push_back(static_cast<char>(c & 0xFF));
     };
-    for (const IniSection* section : sections_) {
+    for (const IniSection* section : sections()) {
         bytes += "\r\n[";
         put(section->name_);
         bytes += "]\r\n";
         for (const IniEntry* entry : section->entries_) {
-            put(entry->key);
+            put(entry->key_);
             bytes += '=';
-            put(entry->value);
+            put(entry->value_);
             bytes += "\r\n";
         }
     }
@@ -269,15 +326,13 @@ bool IniStore::save(const std::filesystem::path& path) {
 }
 
 void IniStore::clear() {
-    sections_.clear();
-    sectionPool_.clear();
-    entryPool_.clear();
+    content_ = std::make_unique<Content>();
     path_.clear();
     lastError_.clear();
 }
 
 IniSection* IniStore::findSection(std::string_view name) {
-    for (IniSection* section : sections_) {
+    for (IniSection* section : sections()) {
         if (namesMatch(section->name_, name, caseMode_)) return section;
     }
     return nullptr;
@@ -285,17 +340,18 @@ IniSection* IniStore::findSection(std::string_view name) {
 
 IniSection* IniStore::addSection(std::string_view name) {
     if (IniSection* found = findSection(name)) return found;
-    IniSection* section = newSection(fromEightBit(name));
-    sections_.push_back(section);
+    const std::u16string wide = fromEightBit(name);
+    IniSection* section = newSection(keep(std::u16string_view(wide), 0, wide.size(), false));
+    content_->sections.push_back(section);
     return section;
 }
 
 bool IniStore::getString(const IniSection* section, std::string_view key,
                          std::u16string& value) const {
     if (!section) return false;
-    const IniEntry* entry = section->find(foldedKey(key));
+    const IniEntry* entry = section->index_.find(foldedKey(key));
     if (!entry) return false;
-    value = entry->value;
+    value = entry->value_;
     return true;
 }
 
@@ -308,11 +364,12 @@ bool IniStore::getInt(const IniSection* section, std::string_view key, int& valu
 
 bool IniStore::setString(IniSection* section, std::string_view key, std::u16string_view value) {
     if (!section) return false;
-    const std::string key8 = foldedKey(key);
-    if (IniEntry* entry = section->find(key8)) {
-        entry->value = value;
+    const std::u16string folded = foldedKey(key);
+    const std::u16string_view kept = keep(value, 0, value.size(), false);
+    if (IniEntry* entry = section->index_.find(folded)) {
+        entry->value_ = kept;
     } else {
-        section->append(newEntry(fromEightBit(key8), std::u16string(value)));
+        section->append(newEntry(keep(std::u16string_view(folded), 0, folded.size(), false), kept));
     }
     return true;
 }

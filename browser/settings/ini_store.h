@@ -10,13 +10,15 @@
 //
 // The store has no locks: it is used by one thread.
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <memory>
+#include <memory_resource>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tessel::settings {
@@ -25,32 +27,55 @@ namespace tessel::settings {
 // names are folded to lower case when read or set. Exact: names are kept and compared as passed.
 enum class CaseMode { Folded = 0, Exact = 1 };
 
-struct IniEntry {
-    std::u16string key;
-    std::u16string value;
+// One "key=value" line. The characters live in the store's pool.
+class IniEntry {
+  public:
+    IniEntry(std::u16string_view key, std::u16string_view value) : key_(key), value_(value) {}
+
+    std::u16string_view key() const { return key_; }
+    std::u16string_view value() const { return value_; }
+
+  private:
+    friend class IniStore;
+    std::u16string_view key_;  // never changes
+    std::u16string_view value_;
 };
 
 class IniSection {
   public:
-    explicit IniSection(std::u16string name) : name_(std::move(name)) {}
+    IniSection(std::u16string_view name, std::pmr::memory_resource* pool)
+        : name_(name), entries_(pool), index_(pool) {}
     IniSection(const IniSection&) = delete;
     IniSection& operator=(const IniSection&) = delete;
 
-    const std::u16string& name() const { return name_; }
+    std::u16string_view name() const { return name_; }
     // Entries in file order, then in order of addition. A duplicate key has an entry per line.
-    const std::vector<const IniEntry*>& entries() const { return entries_; }
+    std::span<const IniEntry* const> entries() const { return entries_; }
 
   private:
     friend class IniStore;
 
-    // Appends the entry and indexes its key; an already indexed key is re-pointed to it.
-    void append(IniEntry* entry);
-    IniEntry* find(const std::string& key8) const;
+    // The key index: an open-addressing table from key name to the entry that look-ups find.
+    // Names are compared by their 8-bit form, byte for byte.
+    class KeyIndex {
+      public:
+        explicit KeyIndex(std::pmr::memory_resource* pool) : slots_(pool) {}
+        IniEntry* find(std::u16string_view key) const;
+        // Indexes the entry; an already indexed key is re-pointed to it.
+        void insert(IniEntry* entry);
 
-    std::u16string name_;
-    std::vector<const IniEntry*> entries_;
-    // The key index: 8-bit key name to the entry that look-ups find.
-    std::unordered_map<std::string, IniEntry*> index_;
+      private:
+        std::size_t slotOf(std::u16string_view key) const;  // its slot, or the empty one to use
+        void grow();
+        std::pmr::vector<IniEntry*> slots_;  // a power of two in size, at most half full
+        std::size_t count_ = 0;
+    };
+
+    void append(IniEntry* entry);
+
+    std::u16string_view name_;
+    std::pmr::vector<const IniEntry*> entries_;
+    KeyIndex index_;
 };
 
 class IniStore {
@@ -79,7 +104,7 @@ class IniStore {
     // "key=value" CR LF line per entry; each character as its low byte.
     std::string text() const;
 
-    bool isEmpty() const { return sections_.empty(); }
+    bool isEmpty() const { return content_->sections.empty(); }
     // Frees every section and entry and empties the path and the last error.
     void clear();
 
@@ -102,7 +127,7 @@ class IniStore {
     // setString with the value in signed decimal.
     bool setInt(IniSection* section, std::string_view key, int value);
 
-    const std::vector<IniSection*>& sections() const { return sections_; }
+    std::span<IniSection* const> sections() const { return content_->sections; }
     CaseMode caseMode() const { return caseMode_; }
     // The path of the last successful load; empty until then.
     const std::filesystem::path& path() const { return path_; }
@@ -110,16 +135,28 @@ class IniStore {
     const std::u16string& lastError() const { return lastError_; }
 
   private:
-    void parse(std::u16string_view text);
-    IniSection* newSection(std::u16string name);
-    IniEntry* newEntry(std::u16string key, std::u16string value);
-    std::string foldedKey(std::string_view key) const;
+    // Everything loaded or added since the last clear, with the pool that holds it. The pool
+    // only grows (a replaced value stays in it until the next clear); clear() drops it whole.
+    struct Content {
+        explicit Content(std::size_t expectedBytes = 0)
+            : pool(std::max<std::size_t>(expectedBytes, 1024)) {}
+        std::pmr::monotonic_buffer_resource pool;
+        std::pmr::vector<IniSection*> sections{&pool};
+        std::pmr::deque<IniSection> sectionPool{&pool};
+        std::pmr::deque<IniEntry> entryPool{&pool};
+    };
+
+    template <typename Text>
+    void parse(const Text& text);
+    // A copy in the pool of text[begin, end) as 16-bit characters, letters A-Z folded when fold.
+    template <typename Text>
+    std::u16string_view keep(const Text& text, std::size_t begin, std::size_t end, bool fold);
+    IniSection* newSection(std::u16string_view name);
+    IniEntry* newEntry(std::u16string_view key, std::u16string_view value);
+    std::u16string foldedKey(std::string_view key) const;
 
     CaseMode caseMode_ = CaseMode::Folded;
-    std::vector<IniSection*> sections_;
-    // Owners of every section and entry created since the last clear; deques keep them in place.
-    std::deque<IniSection> sectionPool_;
-    std::deque<IniEntry> entryPool_;
+    std::unique_ptr<Content> content_ = std::make_unique<Content>();
     std::filesystem::path path_;
     std::u16string lastError_;
 };

@@ -58,7 +58,7 @@ std::string dump(const IniStore& store) {
     for (const IniSection* section : store.sections()) {
         out += "[" + visible(section->name()) + "]\n";
         for (const IniEntry* entry : section->entries()) {
-            out += visible(entry->key) + "=" + visible(entry->value) + "\n";
+            out += visible(entry->key()) + "=" + visible(entry->value()) + "\n";
         }
     }
     return out;
