@@ -61,7 +61,7 @@ void installExit(const rl::Device& device, std::string_view installFolder) {
     // The restore program is registered where it will be after a cold boot: in the installation
     // itself on persistent storage, else in its backup copy.
     std::string restoreFolder = f.folder;
-    if (f.persistent()) {
+    if (!f.needsBackup()) {
         list.write(device.fs, f.listPath());
     } else {
         const std::string backupFolder = std::string(kPersistentFolder) + f.last;
@@ -83,7 +83,7 @@ namespace {
 // records this installation.
 rl::RestoreList installedList(const platform::DeviceFs& fs, const InstallFolder& f) {
     rl::RestoreList list;
-    if (list.read(fs, f.listPath()) || f.persistent()) return list;
+    if (list.read(fs, f.listPath()) || !f.needsBackup()) return list;
     const InstallFolder backup = InstallFolder::of(std::string(kPersistentFolder) + f.last);
     rl::RestoreList copy;
     const auto install = copy.read(fs, backup.listPath())

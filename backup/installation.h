@@ -20,6 +20,10 @@ struct InstallFolder {
     static InstallFolder of(std::string_view passed);
     // True for folders on persistent storage: below "\DiskOnChip" (exact case).
     bool persistent() const;
+    // True when the installation is copied to "\DiskOnChip" + last: it lies outside persistent
+    // storage and has a last component to name the copy (a copy named by no component would be
+    // "\DiskOnChip" itself, which removal would then delete whole).
+    bool needsBackup() const { return !persistent() && last.size() > 1; }
     std::string listPath() const { return folder + "\\restore\\restoreINI.txt"; }
 };
 

@@ -58,6 +58,18 @@ TEST(InstallFolder, SplitsParentAndLastComponent) {
     EXPECT_TRUE(InstallFolder::of("\\DiskOnChip\\Apps\\App").persistent());
     EXPECT_FALSE(InstallFolder::of("\\diskonchip\\App").persistent());
     EXPECT_FALSE(InstallFolder::of("\\DiskOnChipData\\App").persistent());
+    EXPECT_TRUE(InstallFolder::of("\\App").needsBackup());
+    EXPECT_FALSE(InstallFolder::of("\\").needsBackup());
+    EXPECT_FALSE(InstallFolder::of("App").needsBackup());
+}
+
+TEST_F(InstallationTest, FolderWithoutNameIsNotBackedUpIntoPersistentStorageItself) {
+    unpack("App");
+    installExit(device(), "App");
+    EXPECT_FALSE(listAt("App\\restore\\restoreINI.txt").value("InstallDir", "backup"));
+    EXPECT_FALSE(root_.exists("DiskOnChip/App.exe"));
+    uninstallInit(device(), "App");
+    EXPECT_TRUE(root_.exists("DiskOnChip/keep.txt"));
 }
 
 TEST_F(InstallationTest, InstallOutsidePersistentStorageIsBackedUp) {

@@ -136,7 +136,8 @@ void install(const DeviceFs& fs, const Command& command) {
     const SetupLibrary setup = loadSetup(command.setup);
     const auto folderText = wide(folder);
 
-    setup.installInit(nullptr, 1, 0, folderText.data());
+    const bool previouslyInstalled = fsys::exists(target, ec);
+    setup.installInit(nullptr, 1, previouslyInstalled, folderText.data());
     fsys::create_directories(target, ec);
     if (!ec) {
         fsys::copy(package, target,
