@@ -1,0 +1,137 @@
+// What the RFID link adds to a secured command beyond the time its bytes spend on the line.
+//
+// The module simulator runs on a pseudo-terminal in real time, pacing its answer at 19200 bit/s;
+// the library talks to it through the termios port. Each iteration is one Mifare block read in
+// mode 1 (link update, rotation, link bytes checked on the way back). The line time of the bytes
+// is subtracted from the measured time. A pseudo-terminal passes the host's writes on at once,
+// so only the answer spends its line time inside the measurement: the request's line time is
+// subtracted only where it was spent (kRequestPaced).
+//
+// Counter link_cmd_overhead_ms: mean overhead per command (target: under 1 ms).
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+
+#include "browser/rfid/link/rfid_link.h"
+#include "platform/pty_device.h"
+#include "platform/serial_posix.h"
+#include "sim/rfid_module.h"
+
+namespace {
+
+using namespace tessel;
+
+constexpr std::uint32_t kSpeed = 19200;
+constexpr std::string_view kKeyText = "1A2B3C4D";
+constexpr int kHandle = 2;
+// Whether the host's writes take their line time (they do not on a pseudo-terminal).
+constexpr bool kRequestPaced = false;
+
+struct ByteCount {
+    std::size_t sent = 0;
+    std::size_t received = 0;
+};
+
+// Counts the bytes that cross the line in each direction.
+class CountingPort final : public platform::SerialPort {
+  public:
+    CountingPort(std::unique_ptr<platform::SerialPort> port, ByteCount& count)
+        : port_(std::move(port)), count_(count) {}
+
+    bool configure(const platform::LineSettings& line) override { return port_->configure(line); }
+    platform::LineSettings settings() const override { return port_->settings(); }
+    bool setRts(bool on) override { return port_->setRts(on); }
+    bool setDtr(bool on) override { return port_->setDtr(on); }
+    std::optional<bool> cts() override { return port_->cts(); }
+    bool purge() override { return port_->purge(); }
+    bool readByte(std::uint8_t& out, platform::Millis timeout) override {
+        const bool got = port_->readByte(out, timeout);
+        count_.received += got ? 1 : 0;
+        return got;
+    }
+    std::size_t write(std::span<const std::uint8_t> bytes, platform::Millis timeout) override {
+        const std::size_t sent = port_->write(bytes, timeout);
+        count_.sent += sent;
+        return sent;
+    }
+    int lastError() const override { return port_->lastError(); }
+
+  private:
+    std::unique_ptr<platform::SerialPort> port_;
+    ByteCount& count_;
+};
+
+// Opens the pseudo-terminal's slave side as every port.
+class PtyOpener final : public platform::SerialPortOpener {
+  public:
+    PtyOpener(std::filesystem::path slave, ByteCount& count)
+        : slave_(std::move(slave)), count_(count) {}
+    std::unique_ptr<platform::SerialPort> open(std::string_view, int& error) override {
+        auto port = platform::TermiosSerialPort::open(slave_, error);
+        if (!port) return nullptr;
+        return std::make_unique<CountingPort>(std::move(port), count_);
+    }
+
+  private:
+    std::filesystem::path slave_;
+    ByteCount& count_;
+};
+
+// Range 0: 1 paces the module's answer at the line rate, 0 sends it as fast as the pty takes it
+// (what is left is the library and the pty's own cost).
+void BM_SecuredMifareRead(benchmark::State& state) {
+    const bool paced = state.range(0) != 0;
+    sim::RfidModuleSim::Config config;
+    config.speed = kSpeed;
+    config.key = rfid::parseKeyText(kKeyText);
+    config.replyDelay = platform::Micros(0);
+    sim::RfidModuleSim module(config);
+    module.insert(sim::MifareClassic(sim::MifareClassic::Kind::S50, {0x11, 0x22, 0x33, 0x44}));
+
+    int error = 0;
+    platform::PtyDevice::Options options;
+    options.paced = paced;
+    auto pty = platform::PtyDevice::start(module, options, error);
+    if (!pty) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    ByteCount count;
+    PtyOpener opener(pty->slavePath(), count);
+    rfid::RfidLink link(opener, platform::realClock());
+    if (link.open(kHandle, kSpeed, kKeyText, 1, 0).result != rfid::LinkResult::Success ||
+        link.selectProtocol(kHandle, 'A') != rfid::LinkResult::Success) {
+        state.SkipWithError("the module did not connect");
+        return;
+    }
+
+    const platform::LineSettings line{kSpeed};
+    std::array<std::uint8_t, 16> block{};
+    std::chrono::duration<double, std::milli> overhead{0};
+    std::int64_t failures = 0;
+    std::size_t lineBytes = 0;
+    for (auto _ : state) {
+        count = {};
+        const auto start = std::chrono::steady_clock::now();
+        const rfid::LinkResult result = link.mifareRead(kHandle, rfid::MifareKeyType::A, 4,
+                                                        sim::MifareClassic::kTransportKey, block);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        failures += result == rfid::LinkResult::Success ? 0 : 1;
+        const std::size_t onLine = paced ? count.received + (kRequestPaced ? count.sent : 0) : 0;
+        overhead += elapsed - platform::characterTime(line, onLine);
+        lineBytes += count.sent + count.received;
+        benchmark::DoNotOptimize(block);
+    }
+    link.close(kHandle);
+    const double n = double(state.iterations());
+    state.counters[paced ? "link_cmd_overhead_ms" : "unpaced_cmd_ms"] = overhead.count() / n;
+    state.counters["failed_reads"] = double(failures);
+    state.counters["line_bytes_per_cmd"] = double(lineBytes) / n;
+}
+
+BENCHMARK(BM_SecuredMifareRead)->Arg(1)->Arg(0)->Iterations(200)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
