@@ -35,10 +35,13 @@ bool isRealFolder(const fsys::directory_entry& entry) {
 }
 
 bool isInside(const fsys::path& inner, const fsys::path& outer) {
-    std::error_code ec;
-    const fsys::path rel =
-        fsys::weakly_canonical(inner, ec).lexically_relative(fsys::weakly_canonical(outer, ec));
-    return !ec && !rel.empty() && *rel.begin() != "..";
+    std::error_code innerError;
+    std::error_code outerError;
+    const fsys::path innerPath = fsys::weakly_canonical(inner, innerError);
+    const fsys::path outerPath = fsys::weakly_canonical(outer, outerError);
+    if (innerError || outerError) return false;
+    const fsys::path rel = innerPath.lexically_relative(outerPath);
+    return !rel.empty() && *rel.begin() != "..";
 }
 
 void copyEntries(const std::vector<fsys::directory_entry>& entries, const platform::DeviceFs& fs,
