@@ -82,6 +82,7 @@ void RfidModuleSim::misbehave(Fault fault, int times) {
 void RfidModuleSim::lineChanged(const platform::LineState&, platform::Micros) {
     input_.clear();
     linkA_.reset();
+    linkB_.reset();
 }
 
 void RfidModuleSim::receive(std::span<const std::uint8_t> bytes, platform::Micros t) {

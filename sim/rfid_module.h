@@ -7,8 +7,8 @@
 //
 // Conventions of this module: a request it cannot verify (checksum, length, link bytes) gets no
 // answer. A command that fails on the tag is answered with status 1 in format B and, since
-// format A has no status, with the command byte 0xFF in format A. The link words of format A are
-// dropped when the host sets the line (a port reopen) and after the disconnect step 0x13 17.
+// format A has no status, with the command byte 0xFF in format A. The link words are dropped when
+// the host sets the line (a port reopen), and those of format A after the disconnect step 0x13 17.
 
 #include <cstdint>
 #include <deque>
