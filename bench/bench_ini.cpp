@@ -50,9 +50,9 @@ Sample realBrowserIni() {
                                       : key.kind == KeyKind::Flag ? "1"
                                                                   : "30";
             store.setString(written, key.name, std::u16string(value.begin(), value.end()));
-            ++sample.entries;
         }
     }
+    for (const auto* section : store.sections()) sample.entries += section->entries().size();
     sample.bytes = store.text();
     return sample;
 }
@@ -80,18 +80,19 @@ void setCounters(benchmark::State& state, const char* rateName, const Sample& in
 
 class TempFolder {
   public:
-    TempFolder() : path_(fs::temp_directory_path() / ("bench_ini_" + std::to_string(random()))) {
+    TempFolder()
+        : path_(fs::temp_directory_path() /
+                ("bench_ini_" + std::to_string(std::random_device{}()))) {
         fs::create_directories(path_);
     }
     ~TempFolder() { fs::remove_all(path_); }
     const fs::path& path() const { return path_; }
 
   private:
-    static unsigned random() { return std::random_device{}(); }
     fs::path path_;
 };
 
-void loadedStore(IniStore& store, const Sample& input) {
+void loadOrAbort(IniStore& store, const Sample& input) {
     if (!store.loadBytes(asBytes(input.bytes))) std::abort();
 }
 
@@ -119,7 +120,7 @@ void BM_LoadFile(benchmark::State& state) {
 void BM_BuildText(benchmark::State& state) {
     const Sample& input = sample(static_cast<int>(state.range(0)));
     IniStore store;
-    loadedStore(store, input);
+    loadOrAbort(store, input);
     for (auto _ : state) benchmark::DoNotOptimize(store.text());
     setCounters(state, "text_MBps", input);
 }
@@ -127,7 +128,7 @@ void BM_BuildText(benchmark::State& state) {
 void BM_SaveFile(benchmark::State& state) {
     const Sample& input = sample(static_cast<int>(state.range(0)));
     IniStore store;
-    loadedStore(store, input);
+    loadOrAbort(store, input);
     TempFolder folder;
     const fs::path file = folder.path() / "browserINI.txt";
     for (auto _ : state) {

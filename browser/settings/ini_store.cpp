@@ -168,9 +168,8 @@ bool IniStore::load(const std::filesystem::path& path, CaseMode mode) {
 
 bool IniStore::loadBytes(std::span<const std::uint8_t> bytes, CaseMode mode) {
     if (bytes.empty()) return false;
-    clear();
     // One block for the whole content: characters take two bytes each, plus entries and index.
-    content_ = std::make_unique<Content>(bytes.size() * 4);
+    reset(bytes.size() * 4);
     caseMode_ = mode;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         parse(std::u16string_view(decodeUtf16le(bytes.subspan(2))));
@@ -272,6 +271,10 @@ std::u16string_view IniStore::keep(const Text& text, std::size_t begin, std::siz
     return {chars, end - begin};
 }
 
+std::u16string_view IniStore::keep(std::u16string_view text) {
+    return keep(text, 0, text.size(), false);
+}
+
 IniSection* IniStore::newSection(std::u16string_view name) {
     return &content_->sectionPool.emplace_back(name, &content_->pool);
 }
@@ -296,20 +299,20 @@ std::string IniStore::text() const {
             size += entry->key_.size() + entry->value_.size() + 3;
         }
     }
-    std::string bytes;
-    bytes.reserve(size);
-    auto put = [&bytes](std::u16string_view text) {
-        for (char16_t c : text) bytes.push_back(static_cast<char>(c & 0xFF));
+    std::string bytes(size, '\0');
+    char* out = bytes.data();
+    auto put = [&out](std::u16string_view text) {
+        for (char16_t c : text) *out++ = static_cast<char>(c & 0xFF);
     };
     for (const IniSection* section : sections()) {
-        bytes += "\r\n[";
+        put(u"\r\n[");
         put(section->name_);
-        bytes += "]\r\n";
+        put(u"]\r\n");
         for (const IniEntry* entry : section->entries_) {
             put(entry->key_);
-            bytes += '=';
+            put(u"=");
             put(entry->value_);
-            bytes += "\r\n";
+            put(u"\r\n");
         }
     }
     return bytes;
@@ -325,8 +328,10 @@ bool IniStore::save(const std::filesystem::path& path) {
     return true;
 }
 
-void IniStore::clear() {
-    content_ = std::make_unique<Content>();
+void IniStore::clear() { reset(0); }
+
+void IniStore::reset(std::size_t expectedBytes) {
+    content_ = std::make_unique<Content>(expectedBytes);
     path_.clear();
     lastError_.clear();
 }
@@ -340,8 +345,7 @@ IniSection* IniStore::findSection(std::string_view name) {
 
 IniSection* IniStore::addSection(std::string_view name) {
     if (IniSection* found = findSection(name)) return found;
-    const std::u16string wide = fromEightBit(name);
-    IniSection* section = newSection(keep(std::u16string_view(wide), 0, wide.size(), false));
+    IniSection* section = newSection(keep(fromEightBit(name)));
     content_->sections.push_back(section);
     return section;
 }
@@ -365,11 +369,10 @@ bool IniStore::getInt(const IniSection* section, std::string_view key, int& valu
 bool IniStore::setString(IniSection* section, std::string_view key, std::u16string_view value) {
     if (!section) return false;
     const std::u16string folded = foldedKey(key);
-    const std::u16string_view kept = keep(value, 0, value.size(), false);
     if (IniEntry* entry = section->index_.find(folded)) {
-        entry->value_ = kept;
+        entry->value_ = keep(value);
     } else {
-        section->append(newEntry(keep(std::u16string_view(folded), 0, folded.size(), false), kept));
+        section->append(newEntry(keep(folded), keep(value)));
     }
     return true;
 }

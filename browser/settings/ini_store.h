@@ -151,6 +151,10 @@ class IniStore {
     // A copy in the pool of text[begin, end) as 16-bit characters, letters A-Z folded when fold.
     template <typename Text>
     std::u16string_view keep(const Text& text, std::size_t begin, std::size_t end, bool fold);
+    std::u16string_view keep(std::u16string_view text);
+    // Drops all content, the path and the last error; the new pool starts with room for about
+    // expectedBytes.
+    void reset(std::size_t expectedBytes);
     IniSection* newSection(std::u16string_view name);
     IniEntry* newEntry(std::u16string_view key, std::u16string_view value);
     std::u16string foldedKey(std::string_view key) const;
