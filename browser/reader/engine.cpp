@@ -79,6 +79,40 @@ bool negotiate(ReaderPort& port) {
     }
 }
 
+std::vector<DetectionStep> detectionOrder(ReaderType request, ModelIndex model) {
+    using enum ReaderType;
+    switch (request) {
+        case CcdLaser:
+        case Imager2D:
+        case LongRange1D:
+        case LongRange1D955:
+            return {{0, request}};
+        case Imager2D4507:
+            return {{3000, Imager2D4507}};
+        default:
+            break;
+    }
+    switch (model) {
+        case ModelIndex::K220:
+        case ModelIndex::K230:
+            return {{0, CcdLaser}, {0, Imager2D}, {0, LongRange1D}};
+        case ModelIndex::K210:
+            return {{0, LongRange1D955}, {2500, Imager2D4507}};
+        default:
+            return {{0, LongRange1D955}, {0, CcdLaser}, {3000, Imager2D4507}, {0, Imager2D}};
+    }
+}
+
+bool detectEngine(ReaderPort& port, ReaderType request, ModelIndex model) {
+    for (const DetectionStep& step : detectionOrder(request, model)) {
+        if (step.pauseMs > 0) port.clock().sleepMs(step.pauseMs);
+        port.type = step.type;
+        if (negotiate(port)) return true;
+    }
+    port.type = ReaderType::None;
+    return false;
+}
+
 bool switchSpeed(ReaderPort& port, std::uint32_t baud) {
     if (port.type == ReaderType::CcdLaser) return true;
     if (!command(port, encodeSpeedSwitch(baud), kCommandTimeoutMs, kCommandRetries)) return false;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "browser/reader/reader_port.h"
 #include "browser/reader/reader_types.h"
@@ -36,6 +37,23 @@ bool identify(ReaderPort& port, std::uint32_t speed);
 // 115200 only; imagers at 115200, else 9600 and a switch to 115200; long-range engines at 38400,
 // else 9600 and a switch to 38400. A refused switch leaves both at 9600 and still succeeds.
 bool negotiate(ReaderPort& port);
+
+// One candidate of a detection: the pause before it and the type to negotiate.
+struct DetectionStep {
+    std::uint32_t pauseMs;
+    ReaderType type;
+    bool operator==(const DetectionStep&) const = default;
+};
+
+// The candidates for a detection request (Auto, or one port-1 type) on a terminal model: a
+// requested type alone (Imager2D4507 after a 3 s pause); for Auto, by model: K220/K230 CcdLaser,
+// Imager2D, LongRange1D; K210 LongRange1D955, then Imager2D4507 after 2.5 s; others
+// LongRange1D955, CcdLaser, then Imager2D4507 after 3 s, then Imager2D.
+std::vector<DetectionStep> detectionOrder(ReaderType request, ModelIndex model);
+
+// Tries the candidates in turn on an open port (pauses on the port's clock) and keeps the first
+// that negotiates; the port's type ends as the engine found, or None.
+bool detectEngine(ReaderPort& port, ReaderType request, ModelIndex model);
 
 // Moves a packet engine to baud and, when it agrees, the port too. A CcdLaser needs no switch.
 bool switchSpeed(ReaderPort& port, std::uint32_t baud);

@@ -79,11 +79,34 @@ TEST_F(EngineTest, NegotiationFindsEachPacketEngineAndMovesItToItsWorkingSpeed) 
     }
 }
 
-TEST_F(EngineTest, TextEngineIsFoundOnlyAt115200AndGetsRtsOn) {
+TEST_F(EngineTest, DetectionTriesTheModelsCandidatesWithTheirPauses) {
+    using enum ReaderType;
+    EXPECT_EQ(detectionOrder(Auto, ModelIndex::K210),
+              (std::vector<DetectionStep>{{0, LongRange1D955}, {2500, Imager2D4507}}));
+    EXPECT_EQ(detectionOrder(Imager2D4507, ModelIndex::K220),
+              (std::vector<DetectionStep>{{3000, Imager2D4507}}));
+    EXPECT_EQ(detectionOrder(LongRange1D, ModelIndex::K240),
+              (std::vector<DetectionStep>{{0, LongRange1D}}));
+
+    sim::PacketEngine engine(PacketKind::Imager2D, 9600);
+    connect(engine, None);
+    clock.clearWaits();
+    EXPECT_TRUE(detectEngine(port, Auto, ModelIndex::Unknown));
+    EXPECT_EQ(port.type, Imager2D);
+    const auto waits = clock.waits();
+    EXPECT_NE(std::find(waits.begin(), waits.end(), Millis(3000)), waits.end());
+
+    sim::PacketEngine laser(PacketKind::LongRange1D, 9600);
+    connect(laser, None);
+    EXPECT_FALSE(detectEngine(port, Auto, ModelIndex::K210));
+    EXPECT_EQ(port.type, None);
+}
+
+TEST_F(EngineTest, TextEngineIsFoundOnlyAt115200) {
     sim::CcdLaserEngine engine(115200);
     connect(engine, ReaderType::CcdLaser);
     EXPECT_TRUE(negotiate(port));
-    EXPECT_TRUE(port.serial()->settings().baud == 115200);
+    EXPECT_EQ(port.speed(), 115200u);
     EXPECT_EQ(versionText(port), engine.version());
 
     sim::CcdLaserEngine slow(9600);
