@@ -1,0 +1,23 @@
+// tessel-probe: tells an administrator which scan engine answers on port 1, and what it reads.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/probe_core.h"
+
+int main(int argc, char** argv) {
+    using namespace tessel::tools;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kProbeUsageText;
+        return kProbeOk;
+    }
+    std::string error;
+    const auto options = parseProbeArguments(args, error);
+    if (!options) {
+        std::cerr << "tessel-probe: " << error << "\n" << kProbeUsageText;
+        return kProbeUsage;
+    }
+    return runProbe(*options, tessel::platform::realClock(), std::cout, std::cerr);
+}

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/pty_device.h"
+#include "sim/ccd_laser_engine.h"
+#include "sim/packet_engine.h"
+#include "tools/probe_core.h"
+
+namespace tessel::tools {
+namespace {
+
+using reader::ModelIndex;
+using reader::ReaderType;
+
+std::optional<ProbeOptions> parse(std::vector<std::string> args, std::string& error) {
+    return parseProbeArguments(args, error);
+}
+
+TEST(Probe, ArgumentsAreCheckedBeforeAnythingIsOpened) {
+    std::string error;
+    const auto options = parse({"--device", "/dev/ttyS0", "--model", "5", "--request", "8",
+                                "--trigger", "2", "--timeout", "500"},
+                               error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->device, "/dev/ttyS0");
+    EXPECT_EQ(options->model, ModelIndex::K210);
+    EXPECT_EQ(options->request, ReaderType::Imager2D4507);
+    EXPECT_EQ(options->triggers, 2);
+    EXPECT_EQ(options->decodeTimeoutMs, 500u);
+
+    EXPECT_FALSE(parse({"--request", "5"}, error));  // an RFID kind
+    EXPECT_FALSE(parse({"--model", "6"}, error));
+    EXPECT_FALSE(parse({"--trigger", "x"}, error));
+    EXPECT_FALSE(parse({"--timeout", "0"}, error));
+    EXPECT_FALSE(parse({"--trigger"}, error));
+    EXPECT_FALSE(parse({"--colour", "blue"}, error));
+}
+
+TEST(Probe, CandidatesFollowTheModelUnlessAKindIsRequested) {
+    EXPECT_EQ(detectionCandidates(ModelIndex::K210, ReaderType::Auto),
+              (std::vector<Candidate>{{0, ReaderType::LongRange1D955},
+                                      {2500, ReaderType::Imager2D4507}}));
+    EXPECT_EQ(
+        detectionCandidates(ModelIndex::K220, ReaderType::Auto),
+        (std::vector<Candidate>{
+            {0, ReaderType::CcdLaser}, {0, ReaderType::Imager2D}, {0, ReaderType::LongRange1D}}));
+    EXPECT_EQ(detectionCandidates(ModelIndex::PocketPc, ReaderType::Auto),
+              (std::vector<Candidate>{{0, ReaderType::LongRange1D955},
+                                      {0, ReaderType::CcdLaser},
+                                      {3000, ReaderType::Imager2D4507},
+                                      {0, ReaderType::Imager2D}}));
+    EXPECT_EQ(detectionCandidates(ModelIndex::K220, ReaderType::Imager2D4507),
+              (std::vector<Candidate>{{3000, ReaderType::Imager2D4507}}));
+    EXPECT_EQ(detectionCandidates(ModelIndex::K210, ReaderType::LongRange1D),
+              (std::vector<Candidate>{{0, ReaderType::LongRange1D}}));
+}
+
+TEST(Probe, DecodeLinesEscapeControlAndHighBytes) {
+    const reader::ScanResult result{3, "Code \"128\"", {'A', '\\', 0x01, 0x7F, 0xE9, 'z'}};
+    EXPECT_EQ(decodeJson(result, 42),
+              "{\"codeType\":3,\"codeTypeName\":\"Code \\\"128\\\"\","
+              "\"data\":\"A\\\\\\u0001\\u007f\\u00e9z\",\"ms\":42}");
+}
+
+// A simulated engine on a pseudo-terminal, probed as an administrator would.
+class ProbeOnPty : public ::testing::Test {
+  protected:
+    // Runs the engine on a pseudo-terminal until the test ends.
+    void start(std::unique_ptr<sim::EngineModel> engine) {
+        engine_ = std::move(engine);
+        int error = 0;
+        platform::PtyDevice::Options options;
+        options.paced = false;  // pacing matters only for timing, which benchmarks measure
+        pty_ = platform::PtyDevice::start(*engine_, options, error);
+        ASSERT_NE(pty_, nullptr) << error;
+    }
+
+    int probe(ReaderType request, int triggers) {
+        ProbeOptions options;
+        options.device = pty_->slavePath().string();
+        options.model = ModelIndex::Unknown;
+        options.request = request;
+        options.triggers = triggers;
+        options.decodeTimeoutMs = 1000;
+        return runProbe(options, clock_, out_, err_);
+    }
+
+    platform::VirtualClock clock_;
+    std::unique_ptr<sim::EngineModel> engine_;  // outlives the runner
+    std::unique_ptr<platform::PtyDevice> pty_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+struct KindCase {
+    ReaderType request;
+    std::optional<sim::PacketKind> packetKind;  // nullopt: the text engine
+    std::uint32_t baud;
+    const char* expectedKind;
+    const char* expectedDecode;
+};
+
+class ProbeEachKind : public ProbeOnPty, public ::testing::WithParamInterface<KindCase> {};
+
+TEST_P(ProbeEachKind, IdentifiesTheEngineAndPrintsADecode) {
+    const KindCase& c = GetParam();
+    const sim::Bytes data{'T', 0xE9, 's', 0x01, '9'};
+    std::unique_ptr<sim::EngineModel> engine;
+    if (c.packetKind) {
+        engine = std::make_unique<sim::PacketEngine>(*c.packetKind, c.baud);
+        engine->queueDecode({1, data});  // Code 39
+    } else {
+        engine = std::make_unique<sim::CcdLaserEngine>(c.baud);
+        engine->queueDecode({'A', data});  // Code 39
+    }
+    start(std::move(engine));
+
+    EXPECT_EQ(probe(c.request, 1), kProbeOk) << err_.str();
+    std::istringstream lines(out_.str());
+    std::string kind, speed, version, decode;
+    std::getline(lines, kind);
+    std::getline(lines, speed);
+    std::getline(lines, version);
+    std::getline(lines, decode);
+    EXPECT_EQ(kind, c.expectedKind);
+    EXPECT_EQ(speed, "speed: " + std::to_string(c.baud));
+    EXPECT_GT(version.size(), std::string("version: ").size()) << version;
+    EXPECT_EQ(decode.substr(0, decode.find(",\"ms\":")), c.expectedDecode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ProbeEachKind,
+    ::testing::Values(
+        KindCase{ReaderType::CcdLaser, std::nullopt, 115200, "kind: CcdLaser (2)",
+                 R"({"codeType":65,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+        KindCase{ReaderType::Imager2D, sim::PacketKind::Imager2D, 115200, "kind: Imager2D (3)",
+                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+        // A long-range engine answers the imager's probe and is recognised by its revision.
+        KindCase{ReaderType::Imager2D, sim::PacketKind::LongRange1D, 115200,
+                 "kind: LongRange1D (4)",
+                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+        KindCase{ReaderType::LongRange1D, sim::PacketKind::LongRange1D, 38400,
+                 "kind: LongRange1D (4)",
+                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+        KindCase{ReaderType::Imager2D4507, sim::PacketKind::Imager2D4507, 115200,
+                 "kind: Imager2D4507 (8)",
+                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+        KindCase{ReaderType::LongRange1D955, sim::PacketKind::LongRange1D955, 38400,
+                 "kind: LongRange1D955 (9)",
+                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"}));
+
+TEST_F(ProbeOnPty, SilentEngineGivesAClearMessageAndFailure) {
+    auto engine = std::make_unique<sim::CcdLaserEngine>();
+    engine->unplug();
+    start(std::move(engine));
+
+    EXPECT_EQ(probe(ReaderType::CcdLaser, 1), kProbeNoEngine);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_NE(err_.str().find("No scan engine answers on " + pty_->slavePath().string()),
+              std::string::npos)
+        << err_.str();
+}
+
+TEST_F(ProbeOnPty, NoReadIsReportedAsAnErrorLine) {
+    start(std::make_unique<sim::PacketEngine>(sim::PacketKind::Imager2D, 115200));
+    EXPECT_EQ(probe(ReaderType::Imager2D, 1), kProbeNoDecode) << err_.str();
+    EXPECT_NE(out_.str().find("\n{\"error\":"), std::string::npos) << out_.str();
+}
+
+TEST(Probe, MissingDeviceFailsAtOpen) {
+    ProbeOptions options;
+    options.device = "/nonexistent/tty";
+    platform::VirtualClock clock;
+    std::ostringstream out, err;
+    EXPECT_EQ(runProbe(options, clock, out, err), kProbePortFailed);
+    EXPECT_NE(err.str().find("Cannot open /nonexistent/tty"), std::string::npos) << err.str();
+}
+
+}  // namespace
+}  // namespace tessel::tools
