@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 #include "browser/reader/engine_interpret.h"
 
@@ -249,7 +250,10 @@ bool receiveImage(ReaderPort& port, const ImageProgress& progress, Bytes& image)
     Bytes first;
     const auto status = readImageFirstPacket(source, platform::Millis(port.decodeTimeout), first);
     const auto total = status == ReplyStatus::Complete ? imageTotalSize(first) : std::nullopt;
-    if (!total) return false;
+    if (!total) {
+        if (status != ReplyStatus::TimedOut) port.lastError = EBADMSG;
+        return false;
+    }
     image.assign(first.begin() + kImagePreambleBytes, first.end());
 
     Bytes packet;

@@ -86,7 +86,8 @@ using ImageProgress = std::function<void(int percent)>;
 // Receives an image from a packet imager that is in imager mode and triggered. The first packet
 // is awaited with port.decodeTimeout per byte; each later one is requested with an
 // acknowledgement, and up to 5 resend requests when it does not come. The transfer ends when the
-// announced size has arrived, or when the engine stops answering.
+// announced size has arrived, or when the engine stops answering. Fails (lastError ETIMEDOUT or
+// EBADMSG) only when no usable first packet came.
 bool receiveImage(ReaderPort& port, const ImageProgress& progress, Bytes& image);
 
 }  // namespace tessel::reader
