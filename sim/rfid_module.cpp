@@ -37,16 +37,27 @@ Bytes frameOf(std::uint8_t start, const Bytes& content, std::uint8_t checksum) {
     return out;
 }
 
-// Index one past the unescaped end byte of the frame starting at `from`, or 0.
-std::size_t frameEnd(const Bytes& in, std::size_t from) {
-    for (std::size_t i = from + 1; i < in.size(); ++i) {
-        if (in[i] == kEscape) {
+struct FrameSpan {
+    std::size_t begin = 0;
+    std::size_t end = 0;  // one past the end byte
+};
+
+// The first whole frame in the input. An unescaped start byte inside a frame (the host gave up
+// on a frame half sent) begins a new one.
+std::optional<FrameSpan> findFrame(const Bytes& in) {
+    std::optional<std::size_t> begin;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const std::uint8_t b = in[i];
+        const bool start = b == kStartA || (b == kStartB && (!begin || in[*begin] == kStartB));
+        if (start) {
+            begin = i;
+        } else if (begin && b == kEscape) {
             ++i;
-        } else if (in[i] == kEnd) {
-            return i + 1;
+        } else if (begin && b == kEnd) {
+            return FrameSpan{*begin, i + 1};
         }
     }
-    return 0;
+    return std::nullopt;
 }
 
 Bytes unstuff(std::span<const std::uint8_t> inner) {
@@ -92,14 +103,9 @@ void RfidModuleSim::receive(std::span<const std::uint8_t> bytes, platform::Micro
         return;
     }
     input_.insert(input_.end(), bytes.begin(), bytes.end());
-    for (;;) {
-        auto start = std::find_if(input_.begin(), input_.end(),
-                                  [](std::uint8_t b) { return b == kStartA || b == kStartB; });
-        input_.erase(input_.begin(), start);
-        const std::size_t end = input_.empty() ? 0 : frameEnd(input_, 0);
-        if (end == 0) break;
-        const Bytes frame(input_.begin(), input_.begin() + long(end));
-        input_.erase(input_.begin(), input_.begin() + long(end));
+    while (const std::optional<FrameSpan> found = findFrame(input_)) {
+        const Bytes frame(input_.begin() + long(found->begin), input_.begin() + long(found->end));
+        input_.erase(input_.begin(), input_.begin() + long(found->end));
         takeFrame(frame, t);
     }
     if (input_.size() > kInputLimit) input_.clear();

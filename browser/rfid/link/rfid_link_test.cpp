@@ -44,6 +44,45 @@ struct Rig {
     RfidLink link{opener, clock};
 };
 
+// A port that can be told to send one byte less than asked in its next writes.
+class ShortWritePort final : public platform::SerialPort {
+  public:
+    ShortWritePort(std::unique_ptr<platform::SerialPort> port, int& shortWrites)
+        : port_(std::move(port)), shortWrites_(shortWrites) {}
+    bool configure(const platform::LineSettings& line) override { return port_->configure(line); }
+    platform::LineSettings settings() const override { return port_->settings(); }
+    bool setRts(bool on) override { return port_->setRts(on); }
+    bool setDtr(bool on) override { return port_->setDtr(on); }
+    std::optional<bool> cts() override { return port_->cts(); }
+    bool purge() override { return port_->purge(); }
+    bool readByte(std::uint8_t& out, Millis timeout) override {
+        return port_->readByte(out, timeout);
+    }
+    std::size_t write(std::span<const std::uint8_t> bytes, Millis timeout) override {
+        if (shortWrites_ == 0) return port_->write(bytes, timeout);
+        --shortWrites_;
+        return port_->write(bytes.first(bytes.size() - 1), timeout);
+    }
+    int lastError() const override { return port_->lastError(); }
+
+  private:
+    std::unique_ptr<platform::SerialPort> port_;
+    int& shortWrites_;
+};
+
+class ShortWriteOpener final : public platform::SerialPortOpener {
+  public:
+    explicit ShortWriteOpener(platform::SerialPortOpener& inner) : inner_(inner) {}
+    std::unique_ptr<platform::SerialPort> open(std::string_view name, int& error) override {
+        auto port = inner_.open(name, error);
+        return port ? std::make_unique<ShortWritePort>(std::move(port), shortWrites) : nullptr;
+    }
+    int shortWrites = 0;
+
+  private:
+    platform::SerialPortOpener& inner_;
+};
+
 class EveryMode : public testing::TestWithParam<int> {};
 
 TEST_P(EveryMode, ConnectsAndDisconnectsWithTheFixedSteps) {
@@ -312,6 +351,18 @@ TEST(RfidLinkTest, ReplyTimeOutIsExact) {
     EXPECT_EQ(rig.link.setOption(kHandle, 8), LinkResult::Success);
     rig.module.setReplyDelay(Millis(250) - firstByte + Micros(1));
     EXPECT_EQ(rig.link.setOption(kHandle, 8), LinkResult::NoReply);
+}
+
+TEST(RfidLinkTest, AShortWriteFailsTheCommand) {
+    Rig rig;
+    ShortWriteOpener opener(rig.opener);
+    RfidLink link(opener, rig.clock);
+    ASSERT_EQ(link.open(kHandle, 19200, kKeyText, 1, 0).result, LinkResult::Success);
+    // The module is left with half a frame; the handshake that follows starts afresh.
+    opener.shortWrites = 1;
+    EXPECT_EQ(link.setOption(kHandle, 8), LinkResult::NoReply);
+    EXPECT_EQ(rig.module.handshakes(), 2);
+    EXPECT_EQ(link.setOption(kHandle, 8), LinkResult::Success);
 }
 
 TEST(RfidLinkTest, AReplyMayPauseAtMostFiftyMilliseconds) {
