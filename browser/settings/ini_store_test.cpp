@@ -228,6 +228,23 @@ TEST(IniStoreValues, SetReplacesInPlaceAndAppendsNewKeys) {
               "\r\n[general]\r\na=x\r\nb=2\r\nc=3\r\n\r\n[New Section]\r\nkeyone=5\r\n");
 }
 
+TEST(IniStoreValues, ManyKeysInOneSectionAreAllFound) {
+    std::string text = "[s]\n";
+    for (int i = 0; i < 1000; ++i)
+        text += "key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    text += "KEY7=last\n";
+    IniStore store;
+    ASSERT_TRUE(loadText(store, text));
+    IniSection* s = store.findSection("s");
+    ASSERT_EQ(s->entries().size(), 1001u);
+    for (int i = 0; i < 1000; ++i) {
+        int value = -1;
+        ASSERT_TRUE(store.getInt(s, "key" + std::to_string(i), value)) << i;
+        EXPECT_EQ(value, i == 7 ? 0 : i);
+    }
+    EXPECT_EQ(valueOf(store, "s", "key7"), u"last");
+}
+
 TEST(IniStoreValues, WrittenThenReadGivesTheSameContent) {
     IniStore written;
     IniSection* general = written.addSection("General");
