@@ -49,7 +49,8 @@ class ReaderPort {
     std::uint32_t speed() const { return speed_; }
 
     // Sets the total read ('r') or write ('w') time-out in ms. Returns whether the value changed;
-    // the port is left alone when it did not.
+    // the port is left alone when it did not. Both are 0 when the port opens: a read or write
+    // before they are set gives up at once.
     bool setTimeout(std::uint32_t ms, char direction);
     std::uint32_t readTimeoutMs() const { return readTimeoutMs_; }
     std::uint32_t writeTimeoutMs() const { return writeTimeoutMs_; }
