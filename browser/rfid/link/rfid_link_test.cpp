@@ -267,6 +267,12 @@ TEST(RfidLinkTest, HandshakeFailuresDuringConnect) {
     foreign.module.misbehave(Fault::ForeignCommand);
     EXPECT_EQ(foreign.open(1, 0).result, LinkResult::HandshakeFailed);
 
+    // A format B mode the library does not know.
+    auto unknownMode = moduleAt(9600);
+    unknownMode.formatBMode = 3;
+    Rig unknown(unknownMode);
+    EXPECT_EQ(unknown.open(3, 0).result, LinkResult::HandshakeFailed);
+
     // Protocol selection unanswered, then the second handshake refused.
     Rig resync(moduleAt(9600));
     resync.module.misbehave(Fault::None);
