@@ -111,7 +111,12 @@ std::unique_ptr<TermiosSerialPort> TermiosSerialPort::open(const std::filesystem
     return port;
 }
 
-TermiosSerialPort::~TermiosSerialPort() { ::close(fd_); }
+TermiosSerialPort::~TermiosSerialPort() {
+    // The exclusive flag belongs to the terminal, not to this descriptor: a terminal that stays
+    // open elsewhere (a pty held by its device runner) would keep refusing ordinary users.
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+}
 
 bool TermiosSerialPort::fail() {
     lastError_ = errno;
