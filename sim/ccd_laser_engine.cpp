@@ -142,6 +142,7 @@ void CcdLaserEngine::execute(const std::string& command, Micros t) {
         }
         block_ = std::move(*block);
         reply("OK", t);
+        flushDecodes(decodeTime(t));  // the new scan mode may be a continuous one
     } else {
         reply("NG", t);
     }

@@ -94,6 +94,14 @@ TEST_F(CcdLaserEngineTest, ContinuousScanModesDecodeWithoutTrigger) {
     EXPECT_EQ(host_.readAll(), both);
 }
 
+TEST_F(CcdLaserEngineTest, SavingAContinuousScanModeSendsWaitingDecodes) {
+    engine_.queueDecode({'H', bytesOf("93")});
+    Bytes block = ccd::defaultBlock();
+    block[ccd::kScanModeByte] = 0x50;
+    EXPECT_EQ(command("SAVE" + ccd::toHex(block)), line("OK"));
+    EXPECT_EQ(host_.readAll(), line("H00293"));
+}
+
 TEST_F(CcdLaserEngineTest, RefusalAndSilenceLeaveTheBlockAlone) {
     Bytes block = ccd::defaultBlock();
     block[0] = 0;

@@ -388,7 +388,7 @@ void PacketEngine::handlePacket(std::span<const std::uint8_t> whole, Micros t) {
             outgoing_.clear();
             break;
         case kImagerMode:
-            if (body.size() != 1 || body[0] > 1) {
+            if (body.size() != 1 || body[0] > (imager() ? 1 : 0)) {
                 sendNak(kNakDenied, t);
                 break;
             }
@@ -517,9 +517,7 @@ std::vector<Bytes> PacketEngine::decodePackets(const Decode& decode) const {
     const std::span<const std::uint8_t> data = decode.data;
     const std::uint8_t type[] = {decode.type};
     std::vector<Bytes> packets;
-    const bool lasers = kind_ == PacketKind::LongRange1D || kind_ == PacketKind::LongRange1D955;
-
-    if (decode.form == DecodeForm::MultiPacket && lasers) {
+    if (decode.form == DecodeForm::MultiPacket && !imager()) {
         // One packet: 99, type, part count, then each part as 00, length (2 bytes), data.
         const auto parts = chunks(data, dataPerPacket(8));
         Bytes body{kMultiPacketType, decode.type, static_cast<std::uint8_t>(parts.size())};

@@ -16,7 +16,7 @@
 //   E4 start decode       ACK, then after the decode delay the queued decode (decode mode) or
 //                         the captured image (imager mode)
 //   E5 stop decode        ACK; ends a scan, a decode in progress or an image transfer
-//   F7 imager mode        ACK (mode 0 decode, 1 image capture)
+//   F7 imager mode        ACK (mode 0 decode, 1 image capture; lasers take mode 0 only)
 //   D0 04 03              next packet of a multi-packet decode or of an image
 //   D1 04 00 01           resend of the last packet of an image
 // Decode messages (opcode F3): L F3 00 status type data. Long data goes out as a status-2
@@ -127,6 +127,10 @@ class PacketEngine final : public EngineModel {
     explicit PacketEngine(PacketKind kind, std::uint32_t baud = 9600);
 
     PacketKind kind() const { return kind_; }
+    // The 2D imagers (kinds 3 and 8) capture images; the lasers refuse imager mode 1.
+    bool imager() const {
+        return kind_ == PacketKind::Imager2D || kind_ == PacketKind::Imager2D4507;
+    }
 
     const Bytes& revision() const { return revision_; }
     void setRevision(Bytes text) { revision_ = std::move(text); }

@@ -261,6 +261,14 @@ TEST_F(PacketEngineTest, ImageTransferWithAcknowledgementAndResend) {
     EXPECT_EQ(engine_.imagerMode(), 0);
 }
 
+TEST(PacketEngineImage, LasersRefuseImagerMode) {
+    PacketEngine engine(PacketKind::LongRange1D);
+    VirtualHost host(engine, 9600);
+    const std::uint8_t captureMode[] = {1};
+    EXPECT_EQ(host.exchange(makePacket(kImagerMode, 0x00, 0, captureMode)), nak(kNakDenied));
+    EXPECT_EQ(engine.imagerMode(), 0);
+}
+
 TEST_F(PacketEngineTest, ClearToSendFollowsRequestToSend) {
     host_.port.setRts(true);
     EXPECT_EQ(host_.port.cts(), true);
