@@ -68,5 +68,16 @@ TEST_F(SoundPlayerTest, FailsWithoutBlockingWhenNothingCanBePlayed) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
+TEST_F(SoundPlayerTest, PlaysOnADeviceWaitingOrNot) {
+    writeWav(root_ / "Windows" / "VoicBeep.wav");
+    // ALSA's null device takes samples as fast as they come, with no sound card.
+    HostSoundPlayer player(DeviceFs(root_), "null");
+
+    EXPECT_TRUE(player.play("\\windows\\voicbeep", kSoundFileName));
+    EXPECT_TRUE(player.play("\\Windows\\VoicBeep", kSoundFileName | kSoundNoWait));
+    // A new sound cuts short the one still playing.
+    EXPECT_TRUE(player.play("\\Windows\\VoicBeep.wav", kSoundFileName | kSoundNoWait));
+}
+
 }  // namespace
 }  // namespace tessel::platform

@@ -205,6 +205,23 @@ TEST_F(SystemServicesTest, MissingHostDevicesAreReportedWithoutWaiting) {
               "\"device\":\"\"}\n");
 }
 
+TEST_F(SystemServicesTest, BuzzerPlaysOnTheSoundDevice) {
+    setenv("TESSEL_SOUND_DEVICE", "null", 1);  // ALSA's null device: no sound card needed
+    const auto buzzerOn = entry<TesselSetBuzzerOnFn>(abi::kSetBuzzerOn);
+    const auto buzzerOff = entry<TesselSetBuzzerOffFn>(abi::kSetBuzzerOff);
+
+    buzzerOn(2700, 3);
+    buzzerOff();
+    buzzerOff();  // nothing left to stop
+    EXPECT_EQ(statusLines(),
+              "{\"library\":\"K240CE_SYS.DLL\",\"call\":\"SetBuzzerON\",\"args\":[2700,3],"
+              "\"device\":\"null\"}\n"
+              "{\"library\":\"K240CE_SYS.DLL\",\"call\":\"SetBuzzerOFF\",\"args\":[],"
+              "\"device\":\"null\"}\n"
+              "{\"library\":\"K240CE_SYS.DLL\",\"call\":\"SetBuzzerOFF\",\"args\":[],"
+              "\"device\":\"\"}\n");
+}
+
 TEST(StatusChannel, EscapesTextsForJson) {
     EXPECT_EQ(toJsonLine({"K2\"0\\", "Set2D5V", {1}, "/dev/x\n\xE9"}),
               "{\"library\":\"K2\\\"0\\\\\",\"call\":\"Set2D5V\",\"args\":[1],"
