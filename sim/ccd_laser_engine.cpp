@@ -1,5 +1,6 @@
 #include "sim/ccd_laser_engine.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tessel::sim {
@@ -67,11 +68,11 @@ Bytes defaultBlock() {
 }
 
 Bytes decodeText(const Decode& decode) {
-    char length[8];
-    std::snprintf(length, sizeof length, "%03zu", decode.data.size() % 1000);
-    Bytes text{decode.type};
-    text.insert(text.end(), length, length + 3);
-    text.insert(text.end(), decode.data.begin(), decode.data.end());
+    char header[8];
+    std::snprintf(header, sizeof header, "%c%03zu", decode.type, decode.data.size() % 1000);
+    Bytes text(4 + decode.data.size());
+    std::copy(header, header + 4, text.begin());
+    std::copy(decode.data.begin(), decode.data.end(), text.begin() + 4);
     return text;
 }
 
