@@ -139,6 +139,8 @@ LineState PtyDevice::line() const {
     if (master_ >= 0 && ::tcgetattr(master_, &tio) == 0) {
         state.settings.baud = baudOfTermiosSpeed(::cfgetospeed(&tio));
         state.settings.ctsFlowControl = (tio.c_cflag & CRTSCTS) != 0;
+        const tcflag_t size = tio.c_cflag & CSIZE;
+        state.settings.dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
         state.settings.parity = (tio.c_cflag & PARENB) == 0 ? Parity::None
                                 : (tio.c_cflag & PARODD)    ? Parity::Odd
                                                             : Parity::Even;

@@ -29,8 +29,14 @@ TEST_F(CcdLaserEngineTest, AnswersVersionAndRefusesUnknownCommands) {
     EXPECT_EQ(engine_.commands(), (std::vector<Bytes>{bytesOf("VER"), bytesOf("BEEP")}));
 }
 
-TEST_F(CcdLaserEngineTest, HearsNothingAtAnotherSpeed) {
+TEST_F(CcdLaserEngineTest, HearsNothingAtAnotherSpeedOrFrameShape) {
     host_.setBaud(9600);
+    EXPECT_TRUE(command("VER").empty());
+    platform::LineSettings sevenEven;
+    sevenEven.baud = 115200;
+    sevenEven.dataBits = 7;
+    sevenEven.parity = platform::Parity::Even;
+    host_.port.configure(sevenEven);
     EXPECT_TRUE(command("VER").empty());
     EXPECT_TRUE(engine_.commands().empty());
     host_.setBaud(115200);

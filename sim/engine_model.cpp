@@ -6,7 +6,8 @@ namespace tessel::sim {
 
 void EngineModel::receive(std::span<const std::uint8_t> bytes, Micros t) {
     if (!plugged_ || !link_) return;
-    if (link_->line().settings.baud != baud_) {
+    const platform::LineSettings& line = link_->line().settings;
+    if (line.baud != baud_ || line.dataBits != 8 || line.parity != platform::Parity::None) {
         resetParser();
         return;
     }

@@ -6,8 +6,9 @@
 // threads) and on a pseudo-terminal through platform::PtyDevice for the demo and the real
 // termios port. Output is paced by the link at the host's line rate.
 //
-// Speed: the engine listens only at its own speed. Bytes that the host sends at another speed
-// are garbled on the wire, so the engine drops them together with any half-received command.
+// Speed: the engine listens only at its own speed, 8 data bits, no parity. Bytes that the host
+// sends in another shape are garbled on the wire, so the engine drops them together with any
+// half-received command.
 //
 // Faults: misbehave(fault, n) spoils the engine's next n messages (replies, decode messages,
 // image packets), one fault per message:
