@@ -91,7 +91,7 @@ TEST_F(SystemServicesTest, EveryModelFileExportsEveryEntryPoint) {
             EXPECT_NE(dlsym(handle, name), nullptr) << file << " " << name;
         }
         // Nothing of the code inside leaks out to clash with the program that loads it.
-        EXPECT_EQ(dlsym(handle, "_ZN6tessel8terminal6setLedERKNS0_4HostEb"), nullptr);
+        EXPECT_EQ(dlsym(handle, "_ZN6tessel8terminal6setLedB5cxx11ERKNS0_4HostEb"), nullptr);
     }
 }
 
