@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -104,6 +105,21 @@ TEST_F(TermiosPortTest, ASecondOpenIsRefusedWhileTheFirstHoldsThePort) {
     EXPECT_EQ(error, EBUSY);
     port_.reset();
     EXPECT_TRUE(TermiosSerialPort::open(device_->slavePath(), error)) << error;
+}
+
+TEST_F(TermiosPortTest, ClosingGivesUpTheTerminalsExclusiveFlag) {
+    // The runner keeps the pty open, so the flag would outlive the port and refuse every
+    // later open by an ordinary user.
+    auto exclusive = [this] {
+        const int fd = ::open(device_->slavePath().c_str(), O_RDWR | O_NOCTTY);
+        int flag = -1;
+        EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &flag), 0);
+        ::close(fd);
+        return flag;
+    };
+    EXPECT_EQ(exclusive(), 1);
+    port_.reset();
+    EXPECT_EQ(exclusive(), 0);
 }
 
 TEST_F(TermiosPortTest, APseudoTerminalHasNoModemLines) {
