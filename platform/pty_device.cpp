@@ -32,13 +32,13 @@ timespec toTimespec(Micros d) {
 
 // The model's side of the line: sends through the runner's output queue.
 class PtyDevice::Link final : public DeviceLink {
-  public:
+public:
     explicit Link(PtyDevice& device) : device_(device) {}
     void send(std::span<const std::uint8_t> bytes, Micros at) override { device_.queue(bytes, at); }
     LineState line() const override { return device_.line(); }
     Micros now() const override { return realClock().now(); }
 
-  private:
+private:
     PtyDevice& device_;
 };
 

@@ -22,7 +22,7 @@
 namespace tessel::platform {
 
 class PtyDevice {
-  public:
+public:
     struct Options {
         // Send at the line rate (true) or as fast as the pty takes the bytes.
         bool paced = true;
@@ -53,7 +53,7 @@ class PtyDevice {
     Micros lastWrite() const { return Micros(lastWrite_.load()); }
     bool outputIdle() const;
 
-  private:
+private:
     class Link;
     struct Output {
         std::uint8_t byte;

@@ -9,7 +9,7 @@
 namespace tessel::platform {
 
 class EchoModel final : public DeviceModel {
-  public:
+public:
     void attach(DeviceLink& link) override { link_ = &link; }
     void receive(std::span<const std::uint8_t> bytes, Micros t) override {
         heardAtBaud.push_back(link_->line().settings.baud);
@@ -21,7 +21,7 @@ class EchoModel final : public DeviceModel {
 
     std::vector<std::uint32_t> heardAtBaud;
 
-  private:
+private:
     DeviceLink* link_ = nullptr;
 };
 

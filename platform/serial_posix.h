@@ -23,7 +23,7 @@ std::optional<unsigned> termiosSpeed(std::uint32_t baud);
 std::uint32_t baudOfTermiosSpeed(unsigned code);
 
 class TermiosSerialPort final : public SerialPort {
-  public:
+public:
     // Opens device for reading and writing. Null on failure, with an errno value in error
     // (EBUSY when another holder has it open).
     static std::unique_ptr<TermiosSerialPort> open(const std::filesystem::path& device, int& error);
@@ -47,7 +47,7 @@ class TermiosSerialPort final : public SerialPort {
     // Whether the device has modem lines (found at open).
     bool hasModemLines() const { return modemLines_; }
 
-  private:
+private:
     explicit TermiosSerialPort(int fd) : fd_(fd) {}
     bool setModemLine(int line, bool on);
     bool fail();
@@ -70,7 +70,7 @@ inline constexpr const char* kPortMapKey = "Software\\Tessel\\Ports";
 // pseudo-terminal); a relative one is taken under the device root and may not leave it.
 // Unknown names and missing values give ENOENT, a relative path leaving the root EACCES.
 class PortMapOpener final : public SerialPortOpener {
-  public:
+public:
     PortMapOpener(Registry& registry, std::filesystem::path deviceRoot)
         : registry_(registry), root_(std::move(deviceRoot)) {}
 
@@ -79,7 +79,7 @@ class PortMapOpener final : public SerialPortOpener {
     // The host device of a port name, without opening it; nullopt with error set as open().
     std::optional<std::filesystem::path> resolve(std::string_view name, int& error) const;
 
-  private:
+private:
     Registry& registry_;
     std::filesystem::path root_;
 };

@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
 
 class TermiosPortTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         int error = 0;
         device_ = PtyDevice::start(echo_, {.paced = false, .link = {}}, error);
@@ -161,7 +161,7 @@ TEST(TermiosPortWrite, AWriteNobodyDrainsStopsAtItsDeadline) {
 }
 
 class PortMapTest : public ::testing::Test {
-  protected:
+protected:
     void map(const std::string& name, const std::string& value) {
         auto key = registry_.create(Hive::LocalMachine, kPortMapKey);
         ASSERT_TRUE(key);

@@ -41,7 +41,7 @@ Bytes decodeText(const Decode& decode);
 }  // namespace ccd
 
 class CcdLaserEngine final : public EngineModel {
-  public:
+public:
     explicit CcdLaserEngine(std::uint32_t baud = ccd::kDefaultBaud);
 
     const std::string& version() const { return version_; }
@@ -53,7 +53,7 @@ class CcdLaserEngine final : public EngineModel {
     // Whether the laser is on ("ON" received, no "OFF" since).
     bool triggered() const { return triggered_; }
 
-  private:
+private:
     void hear(std::span<const std::uint8_t> bytes, Micros t) override;
     void resetParser() override;
     bool scanning() const override;

@@ -16,7 +16,7 @@ Bytes line(std::string_view text) {
 }
 
 class CcdLaserEngineTest : public ::testing::Test {
-  protected:
+protected:
     Bytes command(std::string_view text) { return host_.exchange(frameCommand(text)); }
 
     CcdLaserEngine engine_;

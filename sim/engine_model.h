@@ -58,7 +58,7 @@ struct Decode {
 inline constexpr int kForever = -1;
 
 class EngineModel : public platform::DeviceModel {
-  public:
+public:
     // baud: the speed the engine powers up with.
     explicit EngineModel(std::uint32_t baud) : baud_(baud) {}
 
@@ -95,7 +95,7 @@ class EngineModel : public platform::DeviceModel {
     const std::vector<Bytes>& commands() const { return commands_; }
     void clearCommands() { commands_.clear(); }
 
-  protected:
+protected:
     // Bytes heard at the engine's own speed.
     virtual void hear(std::span<const std::uint8_t> bytes, Micros t) = 0;
     // Bytes were garbled: forget any half-received command.
@@ -134,7 +134,7 @@ class EngineModel : public platform::DeviceModel {
     Micros now() const { return link_ ? link_->now() : Micros(0); }
     bool attached() const { return link_ != nullptr; }
 
-  private:
+private:
     Bytes garbage(std::size_t n);
 
     struct PlannedFault {

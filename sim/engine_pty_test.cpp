@@ -15,7 +15,7 @@ using platform::PtyDevice;
 using platform::TermiosSerialPort;
 
 class EngineOnPty {
-  public:
+public:
     explicit EngineOnPty(EngineModel& engine) {
         int error = 0;
         device = PtyDevice::start(engine, {.paced = true, .link = {}}, error);

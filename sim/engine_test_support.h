@@ -12,7 +12,7 @@ namespace tessel::sim {
 using platform::Millis;
 
 class VirtualHost {
-  public:
+public:
     VirtualHost(EngineModel& engine, std::uint32_t baud) : port(clock, engine) { setBaud(baud); }
 
     void setBaud(std::uint32_t baud) {

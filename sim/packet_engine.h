@@ -123,7 +123,7 @@ std::map<ParamId, std::uint16_t> factoryParameters(PacketKind kind);
 }  // namespace packet
 
 class PacketEngine final : public EngineModel {
-  public:
+public:
     explicit PacketEngine(PacketKind kind, std::uint32_t baud = 9600);
 
     PacketKind kind() const { return kind_; }
@@ -151,7 +151,7 @@ class PacketEngine final : public EngineModel {
     // Image packets sent, counting resends.
     std::size_t imagePacketsSent() const { return imagePacketsSent_; }
 
-  private:
+private:
     void hear(std::span<const std::uint8_t> bytes, Micros t) override;
     void resetParser() override { input_.clear(); }
     bool scanning() const override;

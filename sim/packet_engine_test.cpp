@@ -44,7 +44,7 @@ int identify(const Bytes& reply) {
 }
 
 class PacketEngineTest : public ::testing::Test {
-  protected:
+protected:
     explicit PacketEngineTest(PacketKind kind = PacketKind::Imager2D, std::uint32_t baud = 9600)
         : engine_(kind, baud), host_(engine_, baud) {}
 
