@@ -214,7 +214,8 @@ int runProbe(const ProbeOptions& options, platform::Clock& clock, std::ostream& 
             << ", request " << static_cast<int>(options.request) << ").\n";
         return kProbeNoEngine;
     }
-    out << "kind: " << typeName(port.type) << " (" << static_cast<int>(port.type) << ")\n"
+    out << "model: " << static_cast<int>(port.model) << "\n"
+        << "kind: " << typeName(port.type) << " (" << static_cast<int>(port.type) << ")\n"
         << "speed: " << port.speed() << "\n"
         << "version: " << reader::versionText(port) << "\n";
     if (options.triggers == 0) {

@@ -1,7 +1,7 @@
 #pragma once
 // The reader probe: finds the scan engine on port 1 the way start-up detection does, reports
-// its kind, speed and version text, and optionally pulls the trigger and prints each decode as
-// one JSON line.
+// the model index it assumed and the engine's kind, speed and version text, and optionally pulls
+// the trigger and prints each decode as one JSON line.
 
 #include <cstdint>
 #include <filesystem>

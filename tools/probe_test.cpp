@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 
+#include "platform/device_fs.h"
 #include "platform/pty_device.h"
+#include "platform/registry.h"
+#include "platform/serial_posix.h"
 #include "sim/ccd_laser_engine.h"
 #include "sim/packet_engine.h"
 #include "tools/probe_core.h"
@@ -118,11 +123,13 @@ TEST_P(ProbeEachKind, IdentifiesTheEngineAndPrintsADecode) {
 
     EXPECT_EQ(probe(c.request, 1), kProbeOk) << err_.str();
     std::istringstream lines(out_.str());
-    std::string kind, speed, version, decode;
+    std::string model, kind, speed, version, decode;
+    std::getline(lines, model);
     std::getline(lines, kind);
     std::getline(lines, speed);
     std::getline(lines, version);
     std::getline(lines, decode);
+    EXPECT_EQ(model, "model: 0");
     EXPECT_EQ(kind, c.expectedKind);
     EXPECT_EQ(speed, "speed: " + std::to_string(c.baud));
     EXPECT_GT(version.size(), std::string("version: ").size()) << version;
@@ -149,6 +156,25 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{ReaderType::LongRange1D955, sim::PacketKind::LongRange1D955, 38400,
                  "kind: LongRange1D955 (9)",
                  R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"}));
+
+TEST_F(ProbeOnPty, FindsCom1AndTheModelInTheDeviceRegistry) {
+    start(std::make_unique<sim::CcdLaserEngine>());
+    const auto root =
+        std::filesystem::temp_directory_path() / ("probe_test_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root);
+    platform::Registry registry(platform::Registry::fileOf(platform::DeviceFs(root)));
+    registry.create(platform::Hive::LocalMachine, "Ident")
+        ->set("DeviceModel", platform::RegValue::sz("DEVK220CE"));
+    registry.create(platform::Hive::LocalMachine, platform::kPortMapKey)
+        ->set("COM1", platform::RegValue::sz(pty_->slavePath().string()));
+
+    // The K220 tries the text engine first, so nothing else is probed.
+    ProbeOptions options;
+    options.deviceRoot = root;
+    EXPECT_EQ(runProbe(options, clock_, out_, err_), kProbeOk) << err_.str();
+    EXPECT_EQ(out_.str().substr(0, out_.str().find("speed")), "model: 1\nkind: CcdLaser (2)\n");
+    std::filesystem::remove_all(root);
+}
 
 TEST_F(ProbeOnPty, SilentEngineGivesAClearMessageAndFailure) {
     auto engine = std::make_unique<sim::CcdLaserEngine>();
