@@ -408,7 +408,6 @@ void PacketEngine::handleAck(std::uint8_t status, Micros t) {
         return;
     }
     // The last packet was acknowledged: the message is done.
-    if (outgoingIsImage_) imagerMode_ = 0;
     outgoing_.clear();
     flushDecodes(replyTime(t));
 }
@@ -461,14 +460,16 @@ void PacketEngine::handleParamRequest(std::span<const std::uint8_t> body, Micros
 }
 
 void PacketEngine::startDecode(Micros t) {
-    triggered_ = true;
     if (imagerMode_ == 1) {
+        // One snapshot per trigger; the engine is back in decode mode as it sends it.
+        imagerMode_ = 0;
         outgoing_ = imagePackets();
         outgoingIsImage_ = true;
         sent_ = 0;
         sendNextPacket(decodeTime(t));
         return;
     }
+    triggered_ = true;
     flushDecodes(decodeTime(t));
 }
 

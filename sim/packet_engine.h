@@ -16,7 +16,8 @@
 //   E4 start decode       ACK, then after the decode delay the queued decode (decode mode) or
 //                         the captured image (imager mode)
 //   E5 stop decode        ACK; ends a scan, a decode in progress or an image transfer
-//   F7 imager mode        ACK (mode 0 decode, 1 image capture; lasers take mode 0 only)
+//   F7 imager mode        ACK (mode 0 decode, 1 capture one image at the next trigger;
+//                         lasers take mode 0 only)
 //   D0 04 03              next packet of a multi-packet decode or of an image
 //   D1 04 00 01           resend of the last packet of an image
 // Decode messages (opcode F3): L F3 00 status type data. Long data goes out as a status-2

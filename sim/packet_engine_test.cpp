@@ -258,7 +258,23 @@ TEST_F(PacketEngineTest, ImageTransferWithAcknowledgementAndResend) {
     EXPECT_EQ(received, image);
     EXPECT_EQ(engine_.imagePacketsSent(), 4u);                  // three packets, one of them twice
     EXPECT_TRUE(exchange(command(kNak, resendCause)).empty());  // nothing left to resend
+}
+
+TEST_F(PacketEngineTest, ASnapshotEndsImagerModeEvenWhenCutShort) {
+    engine_.setImage(Bytes(1000, 0xAB));
+    const std::uint8_t captureMode[] = {1};
+    ASSERT_EQ(exchange(makePacket(kImagerMode, 0x00, 0, captureMode)), kAckPacket);
+    ASSERT_EQ(exchange(command(kStartDecode)), kAckPacket);
+    ASSERT_FALSE(host_.readAll().empty());
     EXPECT_EQ(engine_.imagerMode(), 0);
+
+    // The host stops after the first packet; the next trigger decodes again.
+    ASSERT_EQ(exchange(command(kStopDecode)), kAckPacket);
+    EXPECT_TRUE(exchange(kAckBetweenPackets).empty());
+    engine_.queueDecode({1, bytesOf("A")});
+    ASSERT_EQ(exchange(command(kStartDecode)), kAckPacket);
+    const std::uint8_t decode[] = {1, 'A'};
+    EXPECT_EQ(host_.readAll(), makePacket(kDecodeData, kEngineSource, kStatusLast, decode));
 }
 
 TEST(PacketEngineImage, LasersRefuseImagerMode) {
