@@ -58,7 +58,10 @@ std::unique_ptr<PtyDevice> PtyDevice::start(DeviceModel& model, const Options& o
         return failed();
     }
     char name[128];
-    if (::ptsname_r(device->master_, name, sizeof name) != 0) return failed();
+    if (const int rc = ::ptsname_r(device->master_, name, sizeof name); rc != 0) {
+        error = rc;  // ptsname_r returns its error rather than setting errno
+        return nullptr;
+    }
     device->slavePath_ = name;
 
     // Raw from the start: a slave that echoes would hand the model its own output back.
