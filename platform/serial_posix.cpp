@@ -246,6 +246,12 @@ std::size_t TermiosSerialPort::write(std::span<const std::uint8_t> bytes, Millis
             fail();
             break;
         }
+        // No progress: wait for room, but never past the deadline even if the driver keeps
+        // saying it has room and then takes nothing.
+        if (SteadyClock::now() >= deadline) {
+            lastError_ = ETIMEDOUT;
+            break;
+        }
         if (!waitReady(POLLOUT, deadline)) break;
     }
     return done;
