@@ -20,6 +20,7 @@
 //   Truncate    only the first half of the message goes out;
 //   DropPacket  the message is lost on the wire, although the engine believes it was sent
 //               (a resend request then brings it).
+// Commands that get no reply (the host's acknowledgements, "ON", "OFF") use up no fault.
 // unplug() takes the engine off the line until plugIn(): it hears nothing, sends nothing and
 // shows no modem lines.
 
