@@ -1,6 +1,11 @@
 # Shared build settings for every target of the project.
 
 set(TESSEL_WARNINGS -Wall -Wextra -Werror)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # g++ 12 at -O2 reports out-of-bounds and overlapping copies inside libstdc++'s inlined
+  # vector and string copies where there are none; keep them visible but not fatal.
+  list(APPEND TESSEL_WARNINGS -Wno-error=array-bounds -Wno-error=restrict -Wno-error=stringop-overflow)
+endif()
 
 if(TESSEL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
