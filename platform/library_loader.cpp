@@ -60,30 +60,54 @@ bool isPlainFileName(const std::string& fileName) {
 
 }  // namespace
 
-DlLibraryLoader::DlLibraryLoader(std::vector<fs::path> folders) : folders_(std::move(folders)) {}
+DlLibraryLoader::DlLibraryLoader(std::vector<fs::path> folders, std::optional<DeviceFs> device)
+    : folders_(std::move(folders)), device_(std::move(device)) {}
 
 std::unique_ptr<Library> DlLibraryLoader::load(const std::string& fileName) {
+    if (fileName.starts_with('\\')) return loadDevicePath(fileName);
     if (!isPlainFileName(fileName)) {
         lastError_ = "\"" + fileName + "\" is not a file name";
         return nullptr;
     }
     for (const fs::path& folder : folders_) {
         const std::optional<fs::path> file = findFile(folder, fileName);
-        if (!file) continue;
-        // A path with a "/" in it, so dlopen never searches the system's folders instead.
-        std::error_code ec;
-        const fs::path absolute = fs::absolute(*file, ec);
-        void* handle = ::dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            const char* reason = ::dlerror();
-            lastError_ = reason ? reason : "cannot load \"" + absolute.string() + "\"";
-            return nullptr;
-        }
-        lastError_.clear();
-        return std::make_unique<DlLibrary>(handle);
+        if (file) return open(*file);
     }
     lastError_ = "\"" + fileName + "\" not found";
     return nullptr;
+}
+
+std::unique_ptr<Library> DlLibraryLoader::loadDevicePath(const std::string& devicePath) {
+    if (!device_) {
+        lastError_ = "no device root to find \"" + devicePath + "\" in";
+        return nullptr;
+    }
+    std::string reason;
+    const std::optional<fs::path> file = device_->toHost(devicePath, &reason);
+    if (!file) {
+        lastError_ = reason;
+        return nullptr;
+    }
+    std::error_code ec;
+    if (!fs::is_regular_file(*file, ec)) {
+        lastError_ = "\"" + devicePath + "\" not found";
+        return nullptr;
+    }
+    return open(*file);
+}
+
+std::unique_ptr<Library> DlLibraryLoader::open(const fs::path& file) {
+    // A path with a "/" in it, so dlopen never searches the system's folders instead.
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(file, ec);
+    void* handle = ::dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* reason = ::dlerror();
+        lastError_ = reason ? reason : "cannot load \"" + absolute.string() + "\"";
+        return nullptr;
+    }
+    lastError_.clear();
+    return std::make_unique<DlLibrary>(handle);
 }
 
 std::unique_ptr<Library> TableLibraryLoader::load(const std::string& fileName) {

@@ -4,8 +4,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/device_fs.h"
 
 namespace tessel::platform {
 
@@ -28,15 +31,21 @@ protected:
     std::string lastError_;
 };
 
-// Loads shared objects with dlopen, looking for the file name (case-insensitively) in each
-// folder in turn: the program folder, then device folders.
+// Loads shared objects with dlopen. A bare file name is looked for (case-insensitively) in each
+// folder in turn: the program folder, then device folders. A device path ("\Windows\Sys.dll")
+// is resolved through the device file system, when one is given, and never leaves its root.
 class DlLibraryLoader final : public LibraryLoader {
 public:
-    explicit DlLibraryLoader(std::vector<std::filesystem::path> folders);
+    explicit DlLibraryLoader(std::vector<std::filesystem::path> folders,
+                             std::optional<DeviceFs> device = std::nullopt);
     std::unique_ptr<Library> load(const std::string& fileName) override;
 
 private:
+    std::unique_ptr<Library> loadDevicePath(const std::string& devicePath);
+    std::unique_ptr<Library> open(const std::filesystem::path& file);
+
     std::vector<std::filesystem::path> folders_;
+    std::optional<DeviceFs> device_;
 };
 
 // A loader for tests: libraries are tables of named functions.

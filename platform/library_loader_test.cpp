@@ -50,6 +50,34 @@ TEST_F(DlLibraryLoaderTest, ReportsNamesItCannotFindOrThatAreNotFileNames) {
     EXPECT_EQ(loader_.load("folder.dll"), nullptr);
 }
 
+TEST(DlLibraryLoaderDeviceTest, LoadsDevicePathsIgnoringCaseInsideTheRootOnly) {
+    TempDir root;
+    TempDir outside;
+    fs::create_directories(root.path() / "Windows");
+    fs::copy_file(TESSEL_TEST_LIBRARY, root.path() / "Windows" / "K220CE_SYS.dll");
+    fs::copy_file(TESSEL_TEST_LIBRARY, outside.path() / "Out.dll");
+    fs::create_directory_symlink(outside.path(), root.path() / "Escape");
+    DlLibraryLoader loader({}, DeviceFs(root.path()));
+
+    std::unique_ptr<Library> library = loader.load("\\WINDOWS\\k220ce_sys.DLL");
+    ASSERT_TRUE(library) << loader.lastError();
+    EXPECT_NE(library->symbol("testLibraryAnswer"), nullptr);
+
+    for (const char* name : {"\\Windows\\K230CE_SYS.dll", "\\Windows", "\\..\\Out.dll",
+                             "\\Escape\\Out.dll"}) {
+        EXPECT_EQ(loader.load(name), nullptr) << name;
+        EXPECT_FALSE(loader.lastError().empty()) << name;
+    }
+    // Bare names still search the folders only, not the device root.
+    EXPECT_EQ(loader.load("K220CE_SYS.dll"), nullptr);
+}
+
+TEST(DlLibraryLoaderDeviceTest, RefusesDevicePathsWithoutADeviceRoot) {
+    DlLibraryLoader loader({fs::path(TESSEL_TEST_LIBRARY).parent_path()});
+    EXPECT_EQ(loader.load("\\Windows\\K220CE_SYS.dll"), nullptr);
+    EXPECT_FALSE(loader.lastError().empty());
+}
+
 int fakeEntry() { return 7; }
 
 TEST(TableLibraryLoaderTest, LoadsTablesByNameIgnoringCase) {
