@@ -62,22 +62,6 @@ bool isEngineRequest(int request) {
            request == 9;
 }
 
-// Tries the candidates in order; the first that negotiates wins (identification may change the
-// port's type). The type is None when every candidate failed.
-bool detect(reader::ReaderPort& port, const std::vector<Candidate>& candidates) {
-    for (const auto& candidate : candidates) {
-        if (candidate.pauseMs > 0) {
-            port.clock().sleepMs(candidate.pauseMs);
-        }
-        port.type = candidate.type;
-        if (reader::negotiate(port)) {
-            return true;
-        }
-    }
-    port.type = ReaderType::None;
-    return false;
-}
-
 // Pulls the trigger once and prints the decode, or why there was none.
 bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out) {
     const auto start = port.clock().now();
@@ -100,33 +84,6 @@ bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream&
 }
 
 }  // namespace
-
-std::vector<Candidate> detectionCandidates(ModelIndex model, ReaderType request) {
-    switch (request) {
-        case ReaderType::CcdLaser:
-        case ReaderType::Imager2D:
-        case ReaderType::LongRange1D:
-        case ReaderType::LongRange1D955:
-            return {{0, request}};
-        case ReaderType::Imager2D4507:
-            return {{3000, request}};
-        default:
-            break;
-    }
-    switch (model) {
-        case ModelIndex::K220:
-        case ModelIndex::K230:
-            return {
-                {0, ReaderType::CcdLaser}, {0, ReaderType::Imager2D}, {0, ReaderType::LongRange1D}};
-        case ModelIndex::K210:
-            return {{0, ReaderType::LongRange1D955}, {2500, ReaderType::Imager2D4507}};
-        default:
-            return {{0, ReaderType::LongRange1D955},
-                    {0, ReaderType::CcdLaser},
-                    {3000, ReaderType::Imager2D4507},
-                    {0, ReaderType::Imager2D}};
-    }
-}
 
 std::string jsonString(std::span<const std::uint8_t> bytes) {
     std::string out = "\"";
@@ -209,7 +166,7 @@ int runProbe(const ProbeOptions& options, platform::Clock& clock, std::ostream& 
         return kProbePortFailed;
     }
     clock.sleepMs(kPortSettleMs);
-    if (!detect(port, detectionCandidates(port.model, options.request))) {
+    if (!reader::detectEngine(port, options.request, port.model)) {
         err << "No scan engine answers on " << name << " (model " << static_cast<int>(port.model)
             << ", request " << static_cast<int>(options.request) << ").\n";
         return kProbeNoEngine;

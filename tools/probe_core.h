@@ -9,7 +9,6 @@
 #include <ostream>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "browser/reader/reader_types.h"
 #include "platform/clock.h"
@@ -33,16 +32,6 @@ enum ProbeExit : int {
     kProbePortFailed = 3,
     kProbeNoDecode = 4,
 };
-
-// One engine kind to try, after a pause.
-struct Candidate {
-    std::uint32_t pauseMs;
-    reader::ReaderType type;
-    bool operator==(const Candidate&) const = default;
-};
-
-// The kinds start-up detection tries on port 1, in order, for a model and a request.
-std::vector<Candidate> detectionCandidates(reader::ModelIndex model, reader::ReaderType request);
 
 // A JSON string of 8-bit data: quotes and backslashes escaped, control characters and bytes
 // above 127 as \u00XX (each byte is the character of the same value).

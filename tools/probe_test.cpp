@@ -42,25 +42,6 @@ TEST(Probe, ArgumentsAreCheckedBeforeAnythingIsOpened) {
     EXPECT_FALSE(parse({"--colour", "blue"}, error));
 }
 
-TEST(Probe, CandidatesFollowTheModelUnlessAKindIsRequested) {
-    EXPECT_EQ(detectionCandidates(ModelIndex::K210, ReaderType::Auto),
-              (std::vector<Candidate>{{0, ReaderType::LongRange1D955},
-                                      {2500, ReaderType::Imager2D4507}}));
-    EXPECT_EQ(
-        detectionCandidates(ModelIndex::K220, ReaderType::Auto),
-        (std::vector<Candidate>{
-            {0, ReaderType::CcdLaser}, {0, ReaderType::Imager2D}, {0, ReaderType::LongRange1D}}));
-    EXPECT_EQ(detectionCandidates(ModelIndex::PocketPc, ReaderType::Auto),
-              (std::vector<Candidate>{{0, ReaderType::LongRange1D955},
-                                      {0, ReaderType::CcdLaser},
-                                      {3000, ReaderType::Imager2D4507},
-                                      {0, ReaderType::Imager2D}}));
-    EXPECT_EQ(detectionCandidates(ModelIndex::K220, ReaderType::Imager2D4507),
-              (std::vector<Candidate>{{3000, ReaderType::Imager2D4507}}));
-    EXPECT_EQ(detectionCandidates(ModelIndex::K210, ReaderType::LongRange1D),
-              (std::vector<Candidate>{{0, ReaderType::LongRange1D}}));
-}
-
 TEST(Probe, DecodeLinesEscapeControlAndHighBytes) {
     const reader::ScanResult result{3, "Code \"128\"", {'A', '\\', 0x01, 0x7F, 0xE9, 'z'}};
     EXPECT_EQ(decodeJson(result, 42),

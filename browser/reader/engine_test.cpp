@@ -87,6 +87,11 @@ TEST_F(EngineTest, DetectionTriesTheModelsCandidatesWithTheirPauses) {
               (std::vector<DetectionStep>{{3000, Imager2D4507}}));
     EXPECT_EQ(detectionOrder(LongRange1D, ModelIndex::K240),
               (std::vector<DetectionStep>{{0, LongRange1D}}));
+    EXPECT_EQ(detectionOrder(Auto, ModelIndex::K220),
+              (std::vector<DetectionStep>{{0, CcdLaser}, {0, Imager2D}, {0, LongRange1D}}));
+    EXPECT_EQ(detectionOrder(Auto, ModelIndex::PocketPc),
+              (std::vector<DetectionStep>{
+                  {0, LongRange1D955}, {0, CcdLaser}, {3000, Imager2D4507}, {0, Imager2D}}));
 
     sim::PacketEngine engine(PacketKind::Imager2D, 9600);
     connect(engine, None);
