@@ -84,7 +84,6 @@ struct KindCase {
     std::optional<sim::PacketKind> packetKind;  // nullopt: the text engine
     std::uint32_t baud;
     const char* expectedKind;
-    const char* expectedDecode;
 };
 
 class ProbeEachKind : public ProbeOnPty, public ::testing::WithParamInterface<KindCase> {};
@@ -114,29 +113,27 @@ TEST_P(ProbeEachKind, IdentifiesTheEngineAndPrintsADecode) {
     EXPECT_EQ(kind, c.expectedKind);
     EXPECT_EQ(speed, "speed: " + std::to_string(c.baud));
     EXPECT_GT(version.size(), std::string("version: ").size()) << version;
-    EXPECT_EQ(decode.substr(0, decode.find(",\"ms\":")), c.expectedDecode);
+    // Code 39 is 'A' (65) to the text engine and 1 to the packet engines.
+    const std::string codeType = c.packetKind ? "1" : "65";
+    EXPECT_EQ(
+        decode.substr(0, decode.find(",\"ms\":")),
+        "{\"codeType\":" + codeType + R"(,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ProbeEachKind,
     ::testing::Values(
-        KindCase{ReaderType::CcdLaser, std::nullopt, 115200, "kind: CcdLaser (2)",
-                 R"({"codeType":65,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
-        KindCase{ReaderType::Imager2D, sim::PacketKind::Imager2D, 115200, "kind: Imager2D (3)",
-                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+        KindCase{ReaderType::CcdLaser, std::nullopt, 115200, "kind: CcdLaser (2)"},
+        KindCase{ReaderType::Imager2D, sim::PacketKind::Imager2D, 115200, "kind: Imager2D (3)"},
         // A long-range engine answers the imager's probe and is recognised by its revision.
         KindCase{ReaderType::Imager2D, sim::PacketKind::LongRange1D, 115200,
-                 "kind: LongRange1D (4)",
-                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+                 "kind: LongRange1D (4)"},
         KindCase{ReaderType::LongRange1D, sim::PacketKind::LongRange1D, 38400,
-                 "kind: LongRange1D (4)",
-                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+                 "kind: LongRange1D (4)"},
         KindCase{ReaderType::Imager2D4507, sim::PacketKind::Imager2D4507, 115200,
-                 "kind: Imager2D4507 (8)",
-                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"},
+                 "kind: Imager2D4507 (8)"},
         KindCase{ReaderType::LongRange1D955, sim::PacketKind::LongRange1D955, 38400,
-                 "kind: LongRange1D955 (9)",
-                 R"({"codeType":1,"codeTypeName":"Code 39","data":"T\u00e9s\u00019")"}));
+                 "kind: LongRange1D955 (9)"}));
 
 TEST_F(ProbeOnPty, FindsCom1AndTheModelInTheDeviceRegistry) {
     start(std::make_unique<sim::CcdLaserEngine>());
