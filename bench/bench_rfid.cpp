@@ -13,6 +13,7 @@
 
 #include <chrono>
 
+#include "browser/rfid/link/link_test_support.h"
 #include "browser/rfid/link/rfid_link.h"
 #include "platform/pty_device.h"
 #include "platform/serial_posix.h"
@@ -34,31 +35,23 @@ struct ByteCount {
 };
 
 // Counts the bytes that cross the line in each direction.
-class CountingPort final : public platform::SerialPort {
+class CountingPort final : public rfid::ForwardingPort {
   public:
     CountingPort(std::unique_ptr<platform::SerialPort> port, ByteCount& count)
-        : port_(std::move(port)), count_(count) {}
+        : ForwardingPort(std::move(port)), count_(count) {}
 
-    bool configure(const platform::LineSettings& line) override { return port_->configure(line); }
-    platform::LineSettings settings() const override { return port_->settings(); }
-    bool setRts(bool on) override { return port_->setRts(on); }
-    bool setDtr(bool on) override { return port_->setDtr(on); }
-    std::optional<bool> cts() override { return port_->cts(); }
-    bool purge() override { return port_->purge(); }
     bool readByte(std::uint8_t& out, platform::Millis timeout) override {
-        const bool got = port_->readByte(out, timeout);
+        const bool got = ForwardingPort::readByte(out, timeout);
         count_.received += got ? 1 : 0;
         return got;
     }
     std::size_t write(std::span<const std::uint8_t> bytes, platform::Millis timeout) override {
-        const std::size_t sent = port_->write(bytes, timeout);
+        const std::size_t sent = ForwardingPort::write(bytes, timeout);
         count_.sent += sent;
         return sent;
     }
-    int lastError() const override { return port_->lastError(); }
 
   private:
-    std::unique_ptr<platform::SerialPort> port_;
     ByteCount& count_;
 };
 

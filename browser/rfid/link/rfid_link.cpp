@@ -29,12 +29,14 @@ constexpr std::uint8_t kCmdIsoWrite = 0x65;
 
 constexpr platform::Millis kHandshakePause{50};
 
-// Copies data[offset...] into out, cut to its size; what the reply lacks stays zero.
-template <std::size_t N>
-void copyOut(const Bytes& data, std::array<std::uint8_t, N>& out, std::size_t offset = 0) {
-    out.fill(0);
-    if (offset >= data.size()) return;
-    std::copy_n(data.begin() + long(offset), std::min(N, data.size() - offset), out.begin());
+// Copies data[offset...] into out, cut to its size; what the reply lacks stays zero. Returns the
+// number of bytes copied.
+std::size_t copyOut(const Bytes& data, std::span<std::uint8_t> out, std::size_t offset = 0) {
+    std::fill(out.begin(), out.end(), 0);
+    if (offset >= data.size()) return 0;
+    const std::size_t n = std::min(out.size(), data.size() - offset);
+    std::copy_n(data.begin() + long(offset), n, out.begin());
+    return n;
 }
 
 Bytes withData(Bytes payload, std::span<const std::uint8_t> data) {
@@ -261,6 +263,16 @@ LinkResult RfidLink::command(int handle, ByteSpan payload, Bytes* data) {
     return run(it->second, payload, data);
 }
 
+LinkResult RfidLink::commandInto(int handle, ByteSpan payload, std::span<std::uint8_t> out,
+                                 std::size_t* copied) {
+    Bytes data;
+    const LinkResult r = command(handle, payload, &data);
+    if (r != LinkResult::Success) return r;
+    const std::size_t n = copyOut(data, out);
+    if (copied) *copied = n;
+    return r;
+}
+
 std::uint8_t RfidLink::lastStatus(int handle) const {
     auto it = connections_.find(handle);
     return it == connections_.end() ? 0 : it->second.node.lastStatus;
@@ -301,11 +313,7 @@ LinkResult RfidLink::requestTypeA(int handle, std::uint8_t p, TypeAAnswer& out) 
 
 LinkResult RfidLink::mifareRead(int handle, MifareKeyType keyType, std::uint8_t block,
                                 const SectorKey& key, std::array<std::uint8_t, 16>& out) {
-    Bytes data;
-    const LinkResult r =
-        command(handle, withData({kCmdMifareRead, std::uint8_t(keyType), block}, key), &data);
-    if (r == LinkResult::Success) copyOut(data, out);
-    return r;
+    return commandInto(handle, withData({kCmdMifareRead, std::uint8_t(keyType), block}, key), out);
 }
 
 LinkResult RfidLink::mifareWrite(int handle, MifareKeyType keyType, std::uint8_t block,
@@ -316,10 +324,7 @@ LinkResult RfidLink::mifareWrite(int handle, MifareKeyType keyType, std::uint8_t
 
 LinkResult RfidLink::ultralightRead(int handle, std::uint8_t page,
                                     std::array<std::uint8_t, 16>& out) {
-    Bytes data;
-    const LinkResult r = command(handle, Bytes{kCmdUltralightRead, page}, &data);
-    if (r == LinkResult::Success) copyOut(data, out);
-    return r;
+    return commandInto(handle, Bytes{kCmdUltralightRead, page}, out);
 }
 
 LinkResult RfidLink::ultralightWrite(int handle, std::uint8_t page,
@@ -336,10 +341,7 @@ LinkResult RfidLink::srInitiate(int handle, std::uint8_t& chipId) {
 
 LinkResult RfidLink::sr176ReadBlock(int handle, std::uint8_t block,
                                     std::array<std::uint8_t, 2>& out) {
-    Bytes data;
-    const LinkResult r = command(handle, Bytes{kCmdSr176Read, block}, &data);
-    if (r == LinkResult::Success) copyOut(data, out);
-    return r;
+    return commandInto(handle, Bytes{kCmdSr176Read, block}, out);
 }
 
 LinkResult RfidLink::sr176WriteBlock(int handle, std::uint8_t block,
@@ -349,10 +351,7 @@ LinkResult RfidLink::sr176WriteBlock(int handle, std::uint8_t block,
 
 LinkResult RfidLink::srix4kReadBlock(int handle, std::uint8_t block,
                                      std::array<std::uint8_t, 4>& out) {
-    Bytes data;
-    const LinkResult r = command(handle, Bytes{kCmdSrix4kRead, block}, &data);
-    if (r == LinkResult::Success) copyOut(data, out);
-    return r;
+    return commandInto(handle, Bytes{kCmdSrix4kRead, block}, out);
 }
 
 LinkResult RfidLink::srix4kWriteBlock(int handle, std::uint8_t block,
@@ -361,10 +360,7 @@ LinkResult RfidLink::srix4kWriteBlock(int handle, std::uint8_t block,
 }
 
 LinkResult RfidLink::srix4kGetUid(int handle, std::array<std::uint8_t, 8>& out) {
-    Bytes data;
-    const LinkResult r = command(handle, Bytes{kCmdSrix4kUid}, &data);
-    if (r == LinkResult::Success) copyOut(data, out);
-    return r;
+    return commandInto(handle, Bytes{kCmdSrix4kUid}, out);
 }
 
 LinkResult RfidLink::isoInventory(int handle, std::uint8_t flags, std::uint8_t p,
@@ -382,14 +378,9 @@ LinkResult RfidLink::isoInventory(int handle, std::uint8_t flags, std::uint8_t p
 LinkResult RfidLink::isoReadBlocks(int handle, std::uint8_t flags, const IsoUid& uid,
                                    std::uint8_t first, std::uint8_t count,
                                    std::span<std::uint8_t> out, std::size_t& length) {
-    Bytes data;
     length = 0;
-    const LinkResult r =
-        command(handle, withData(withData({kCmdIsoRead, flags}, uid), Bytes{first, count}), &data);
-    if (r != LinkResult::Success) return r;
-    length = std::min(out.size(), data.size());
-    std::copy_n(data.begin(), length, out.begin());
-    return r;
+    return commandInto(handle, withData(withData({kCmdIsoRead, flags}, uid), Bytes{first, count}),
+                       out, &length);
 }
 
 LinkResult RfidLink::isoWriteBlock(int handle, std::uint8_t flags, const IsoUid& uid,

@@ -102,7 +102,8 @@ class RfidLink {
 
     LinkResult isoInventory(int handle, std::uint8_t flags, std::uint8_t p, std::uint8_t maskLength,
                             const std::array<std::uint8_t, 8>& mask, IsoInventory& out);
-    // Copies at most out.size() bytes of the blocks' data; length gets the number copied.
+    // Copies at most out.size() bytes of the blocks' data (the rest of out is zeroed); length gets
+    // the number copied.
     LinkResult isoReadBlocks(int handle, std::uint8_t flags, const IsoUid& uid, std::uint8_t first,
                              std::uint8_t count, std::span<std::uint8_t> out, std::size_t& length);
     LinkResult isoWriteBlock(int handle, std::uint8_t flags, const IsoUid& uid, std::uint8_t block,
@@ -138,6 +139,9 @@ class RfidLink {
     // A command with the rules every command function shares; data gets the reply's data.
     LinkResult run(Connection& conn, ByteSpan payload, Bytes* data = nullptr);
     LinkResult command(int handle, ByteSpan payload, Bytes* data = nullptr);
+    // A command whose data goes to out, cut to its size and zero-filled; copied gets the count.
+    LinkResult commandInto(int handle, ByteSpan payload, std::span<std::uint8_t> out,
+                           std::size_t* copied = nullptr);
 
     platform::SerialPortOpener& opener_;
     platform::Clock& clock_;
