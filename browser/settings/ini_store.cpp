@@ -93,30 +93,6 @@ std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
     return temporary;
 }
 
-// Writes bytes to a temporary file beside path and renames it over path. On failure path is
-// untouched and the temporary file is gone.
-bool replaceFile(const std::filesystem::path& path, const std::string& bytes) {
-    const std::filesystem::path temporary = temporaryPathFor(path);
-    std::error_code ignored;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code renameError;
-    std::filesystem::rename(temporary, path, renameError);
-    if (renameError) {
-        std::filesystem::remove(temporary, ignored);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::size_t IniSection::KeyIndex::slotOf(std::u16string_view key) const {
@@ -291,18 +267,25 @@ std::u16string IniStore::foldedKey(std::string_view key) const {
     return result;
 }
 
-std::string IniStore::text() const {
-    std::size_t size = 0;
-    for (const IniSection* section : sections()) {
-        size += section->name_.size() + 6;
-        for (const IniEntry* entry : section->entries_) {
-            size += entry->key_.size() + entry->value_.size() + 3;
+template <typename Sink>
+void IniStore::writeText(Sink&& sink) const {
+    // The bytes go out through a small buffer, so that a large store is never copied whole.
+    constexpr std::size_t kChunk = 32 * 1024;
+    char buffer[kChunk];
+    std::size_t used = 0;
+    auto put = [&](std::u16string_view text) {
+        while (!text.empty()) {
+            if (used == kChunk) {
+                sink(std::string_view(buffer, used));
+                used = 0;
+            }
+            const std::size_t n = std::min(text.size(), kChunk - used);
+            for (std::size_t i = 0; i < n; ++i) {
+                buffer[used + i] = static_cast<char>(text[i] & 0xFF);
+            }
+            used += n;
+            text.remove_prefix(n);
         }
-    }
-    std::string bytes(size, '\0');
-    char* out = bytes.data();
-    auto put = [&out](std::u16string_view text) {
-        for (char16_t c : text) *out++ = static_cast<char>(c & 0xFF);
     };
     for (const IniSection* section : sections()) {
         put(u"\r\n[");
@@ -315,14 +298,38 @@ std::string IniStore::text() const {
             put(u"\r\n");
         }
     }
+    if (used > 0) sink(std::string_view(buffer, used));
+}
+
+std::string IniStore::text() const {
+    std::string bytes;
+    writeText([&bytes](std::string_view chunk) { bytes += chunk; });
     return bytes;
 }
 
 bool IniStore::save(const std::filesystem::path& path) {
-    const std::string bytes = text();
-    if (bytes.empty()) return true;
-    if (!replaceFile(path, bytes)) {
+    if (isEmpty()) return true;
+    if (!replaceFile(path)) {
         lastError_ = kIniWriteError;
+        return false;
+    }
+    return true;
+}
+
+// Writes the text to a temporary file beside path and renames it over path, so a failed or
+// interrupted save leaves the old file whole. A temporary file it made does not stay behind.
+bool IniStore::replaceFile(const std::filesystem::path& path) const {
+    const std::filesystem::path temporary = temporaryPathFor(path);
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    writeText([&out](std::string_view chunk) {
+        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    });
+    out.close();
+    std::error_code error;
+    if (out) std::filesystem::rename(temporary, path, error);
+    if (!out || error) {
+        std::filesystem::remove(temporary, error);
         return false;
     }
     return true;

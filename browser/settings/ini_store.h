@@ -148,6 +148,10 @@ class IniStore {
 
     template <typename Text>
     void parse(const Text& text);
+    // Hands the bytes of text() to sink as std::string_view pieces, in order.
+    template <typename Sink>
+    void writeText(Sink&& sink) const;
+    bool replaceFile(const std::filesystem::path& path) const;
     // A copy in the pool of text[begin, end) as 16-bit characters, letters A-Z folded when fold.
     template <typename Text>
     std::u16string_view keep(const Text& text, std::size_t begin, std::size_t end, bool fold);

@@ -280,6 +280,31 @@ TEST(IniStoreSave, ReplacesTheFileAndLeavesNoTemporary) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+TEST(IniStoreSave, LargeStoreIsWrittenWhole) {
+    // Values longer than any write buffer, and many lines, cross every piece boundary.
+    IniStore store;
+    std::string expected;
+    for (int s = 0; s < 3; ++s) {
+        const std::string name = "Section " + std::to_string(s);
+        IniSection* section = store.addSection(name);
+        expected += "\r\n[" + name + "]\r\n";
+        for (int k = 0; k < 300; ++k) {
+            const std::string key = "key" + std::to_string(k);
+            std::string value(k % 50 == 0 ? 70'000 + k : k % 50, static_cast<char>('a' + k % 26));
+            value.back() = '\xE9';
+            store.setString(section, key, fromEightBit(value));
+            expected += key + "=" + value + "\r\n";
+        }
+    }
+    ASSERT_EQ(store.text(), expected);
+
+    TempDir dir;
+    const fs::path file = dir.path() / "browserINI.txt";
+    writeFile(file, "old");
+    ASSERT_TRUE(store.save(file));
+    EXPECT_EQ(readFile(file), expected);
+}
+
 TEST(IniStoreSave, FailureReportsAndKeepsTheOldFile) {
     TempDir dir;
     IniStore store;
