@@ -37,7 +37,7 @@ std::string systemError(const std::string& what, const fs::path& path, int error
 
 // A file descriptor closed on destruction.
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -46,7 +46,7 @@ public:
     }
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -132,7 +132,7 @@ const char* hiveName(Hive hive) {
 
 struct Registry::Data : RegistryTree {};
 
-Registry::Registry(fs::path file) : file_(std::move(file)) {}
+Registry::Registry(fs::path file, Clock& clock) : file_(std::move(file)), clock_(clock) {}
 
 fs::path Registry::fileOf(const DeviceFs& fs) { return fs.root() / ".registry"; }
 
@@ -144,20 +144,31 @@ std::optional<Registry::Data> Registry::snapshot() {
 
 bool Registry::update(const std::function<bool(Data&)>& change) {
     const fs::path lockPath = file_.string() + ".lock";
-    Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-    if (lock.get() < 0) {
+    Fd lockFile(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (lockFile.get() < 0) {
         lastError_ = systemError("cannot open", lockPath, errno);
         return false;
     }
-    while (::flock(lock.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            lastError_ = systemError("cannot lock", lockPath, errno);
-            return false;
-        }
-    }
+    if (!lock(lockFile.get(), lockPath)) return false;
     std::optional<Data> data = snapshot();
     if (!data || !change(*data)) return false;
     return replaceFile(file_, formatRegistry(*data), lastError_);
+}
+
+bool Registry::lock(int fd, const fs::path& lockPath) {
+    // A process that holds the lock for good (stopped, hung) must not hang this one too.
+    constexpr Millis kRetry{2};
+    const Micros deadline = clock_.now() + kRegistryLockWait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error == EINTR) continue;
+        if (error != EWOULDBLOCK || clock_.now() >= deadline) {
+            lastError_ = systemError("cannot lock", lockPath, error);
+            return false;
+        }
+        clock_.sleep(kRetry);
+    }
+    return true;
 }
 
 std::optional<Registry::Key> Registry::open(Hive hive, std::string_view subKey) {

@@ -1,6 +1,8 @@
 #include "platform/registry.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +18,7 @@ namespace {
 constexpr Hive kHklm = Hive::LocalMachine;
 
 class RegistryTest : public ::testing::Test {
-protected:
+  protected:
     TempDir temp_;
     fs::path file_ = Registry::fileOf(DeviceFs(temp_.path()));
     Registry registry_{file_};
@@ -168,6 +170,28 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
     EXPECT_EQ(shared->valueNames().size(), 2u * kCount);
     EXPECT_EQ(shared->read("CHILD59"), RegValue::dwordValue(59));
     EXPECT_EQ(shared->read("parent0"), RegValue::dwordValue(0));
+}
+
+TEST_F(RegistryTest, AChangeGivesUpWhenAnotherHolderKeepsTheLock) {
+    VirtualClock clock;
+    Registry waiting(file_, clock);
+    auto key = waiting.create(kHklm, "Shared");
+    ASSERT_TRUE(key);
+
+    const int holder = ::open((file_.string() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    clock.clearWaits();
+    EXPECT_FALSE(key->set("v", RegValue::dwordValue(1)));
+    EXPECT_NE(waiting.lastError().find("cannot lock"), std::string::npos) << waiting.lastError();
+    Micros waited{0};
+    for (Micros wait : clock.waits()) waited += wait;
+    EXPECT_GE(waited, kRegistryLockWait);
+    EXPECT_LT(waited, kRegistryLockWait + Millis(100));
+
+    ::close(holder);
+    EXPECT_EQ(key->read("v"), std::nullopt);
+    EXPECT_TRUE(key->set("v", RegValue::dwordValue(1)));
 }
 
 TEST(RegistryFileTest, KeepsWhatMakesSenseInADamagedFile) {
