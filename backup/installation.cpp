@@ -11,8 +11,6 @@ namespace rl = restore_list;
 
 namespace {
 
-constexpr std::string_view kPersistentFolder = "\\DiskOnChip";
-
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool containsIgnoreCase(std::string_view text, std::string_view part) {
@@ -28,16 +26,8 @@ InstallFolder InstallFolder::of(std::string_view passed) {
     result.folder = passed;
     if (result.folder.size() > 1 && result.folder.back() == '\\') result.folder.pop_back();
     const std::size_t slash = result.folder.rfind('\\');
-    if (slash != std::string::npos) {
-        result.parent = result.folder.substr(0, slash);
-        result.last = result.folder.substr(slash);
-    }
+    if (slash != std::string::npos) result.last = result.folder.substr(slash);
     return result;
-}
-
-bool InstallFolder::persistent() const {
-    // Only the folder itself and what lies below it survive a cold boot; "\DiskOnChipX" does not.
-    return parent == kPersistentFolder || parent.starts_with(std::string(kPersistentFolder) + "\\");
 }
 
 void registerRestoreProgram(const platform::DeviceFs& fs, const std::string& program) {
@@ -64,7 +54,7 @@ void installExit(const rl::Device& device, std::string_view installFolder) {
     if (!f.needsBackup()) {
         list.write(device.fs, f.listPath());
     } else {
-        const std::string backupFolder = std::string(kPersistentFolder) + f.last;
+        const std::string backupFolder = std::string(rl::kPersistentFolder) + f.last;
         dir.set(rl::kBackupEntry, backupFolder);
         list.write(device.fs, f.listPath());
         rl::makePath(device.fs, backupFolder);
@@ -84,7 +74,7 @@ namespace {
 rl::RestoreList installedList(const platform::DeviceFs& fs, const InstallFolder& f) {
     rl::RestoreList list;
     if (list.read(fs, f.listPath()) || !f.needsBackup()) return list;
-    const InstallFolder backup = InstallFolder::of(std::string(kPersistentFolder) + f.last);
+    const InstallFolder backup = InstallFolder::of(std::string(rl::kPersistentFolder) + f.last);
     rl::RestoreList copy;
     const auto install = copy.read(fs, backup.listPath())
                              ? copy.value(rl::kInstallDirSection, rl::kInstallEntry)

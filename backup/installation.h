@@ -10,20 +10,19 @@ namespace tessel::backup {
 
 inline constexpr const char* kAutorunList = "\\diskonchip\\autorun.ini";
 
-// An installation folder taken apart: the folder without one trailing "\", its parent and its
-// last component with the leading "\" ("\Program Files\App" gives "\Program Files" and "\App").
+// An installation folder taken apart: the folder without one trailing "\" and its last
+// component with the leading "\" ("\Program Files\App\" gives "\Program Files\App" and "\App").
 struct InstallFolder {
     std::string folder;
-    std::string parent;
     std::string last;
 
     static InstallFolder of(std::string_view passed);
-    // True for folders on persistent storage: below "\DiskOnChip" (exact case).
-    bool persistent() const;
     // True when the installation is copied to "\DiskOnChip" + last: it lies outside persistent
     // storage and has a last component to name the copy (a copy named by no component would be
     // "\DiskOnChip" itself, which removal would then delete whole).
-    bool needsBackup() const { return !persistent() && last.size() > 1; }
+    bool needsBackup() const {
+        return !restore_list::onPersistentStorage(folder) && last.size() > 1;
+    }
     std::string listPath() const { return folder + "\\restore\\restoreINI.txt"; }
 };
 

@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "common/restore_list/restore_list.h"
-#include "common/restore_list/temp_root.h"
 #include "platform/device_fs.h"
 #include "platform/shell.h"
+#include "platform/temp_dir.h"
 
 namespace tessel::backup {
 namespace {
 
+using platform::TempDir;
 using restore_list::RestoreList;
-using restore_list::TempRoot;
 
 constexpr const char* kList =
     "[ShortCut]\r\n{CSIDL_PROGRAMS}\\App.lnk={INSTALL}\\App.exe\r\n"
@@ -38,26 +38,28 @@ class InstallationTest : public ::testing::Test {
     }
     std::string autorun() { return root_.read("DiskOnChip/autorun.ini"); }
     restore_list::Device device() { return {fs_, registry_, shell_}; }
+    bool exists(const std::filesystem::path& relative) const {
+        return std::filesystem::exists(root_.path() / relative);
+    }
 
-    TempRoot root_;
+    TempDir root_;
     platform::DeviceFs fs_;
     platform::Registry registry_;
     platform::Shell shell_;
 };
 
-TEST(InstallFolder, SplitsParentAndLastComponent) {
+TEST(InstallFolder, LastComponentAndWhetherACopyIsMade) {
     const auto f = InstallFolder::of("\\Program Files\\App\\");
     EXPECT_EQ(f.folder, "\\Program Files\\App");
-    EXPECT_EQ(f.parent, "\\Program Files");
     EXPECT_EQ(f.last, "\\App");
-    EXPECT_EQ(InstallFolder::of("\\App").parent, "");
     EXPECT_EQ(InstallFolder::of("\\App").last, "\\App");
     EXPECT_EQ(InstallFolder::of("App").last, "");
     EXPECT_EQ(InstallFolder::of("\\").folder, "\\");
-    EXPECT_TRUE(InstallFolder::of("\\DiskOnChip\\App").persistent());
-    EXPECT_TRUE(InstallFolder::of("\\DiskOnChip\\Apps\\App").persistent());
-    EXPECT_FALSE(InstallFolder::of("\\diskonchip\\App").persistent());
-    EXPECT_FALSE(InstallFolder::of("\\DiskOnChipData\\App").persistent());
+    EXPECT_FALSE(InstallFolder::of("\\DiskOnChip\\App").needsBackup());
+    EXPECT_FALSE(InstallFolder::of("\\DiskOnChip\\Apps\\App").needsBackup());
+    EXPECT_FALSE(InstallFolder::of("\\DiskOnChip\\").needsBackup());
+    EXPECT_TRUE(InstallFolder::of("\\diskonchip\\App").needsBackup());
+    EXPECT_TRUE(InstallFolder::of("\\DiskOnChipData\\App").needsBackup());
     EXPECT_TRUE(InstallFolder::of("\\App").needsBackup());
     EXPECT_FALSE(InstallFolder::of("\\").needsBackup());
     EXPECT_FALSE(InstallFolder::of("App").needsBackup());
@@ -67,9 +69,9 @@ TEST_F(InstallationTest, FolderWithoutNameIsNotBackedUpIntoPersistentStorageItse
     unpack("App");
     installExit(device(), "App");
     EXPECT_FALSE(listAt("App\\restore\\restoreINI.txt").value("InstallDir", "backup"));
-    EXPECT_FALSE(root_.exists("DiskOnChip/App.exe"));
+    EXPECT_FALSE(exists("DiskOnChip/App.exe"));
     uninstallInit(device(), "App");
-    EXPECT_TRUE(root_.exists("DiskOnChip/keep.txt"));
+    EXPECT_TRUE(exists("DiskOnChip/keep.txt"));
 }
 
 TEST_F(InstallationTest, InstallOutsidePersistentStorageIsBackedUp) {
@@ -99,7 +101,7 @@ TEST_F(InstallationTest, InstallOnPersistentStorageMakesNoCopy) {
     const RestoreList list = listAt("\\DiskOnChip\\App\\restore\\restoreINI.txt");
     EXPECT_EQ(list.value("InstallDir", "install"), "\\DiskOnChip\\App\\");
     EXPECT_FALSE(list.value("InstallDir", "backup"));
-    EXPECT_FALSE(root_.exists("DiskOnChip/DiskOnChip"));
+    EXPECT_FALSE(exists("DiskOnChip/DiskOnChip"));
     EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
 }
 
@@ -107,7 +109,15 @@ TEST_F(InstallationTest, DeeperPersistentInstallRegistersTheRestoreProgramWhereI
     unpack("DiskOnChip/Apps/App");
     installExit(device(), "\\DiskOnChip\\Apps\\App");
     EXPECT_EQ(autorun(), "\\DiskOnChip\\Apps\\App\\restore\\restore.exe\r\n");
-    EXPECT_FALSE(root_.exists("DiskOnChip/App"));
+    EXPECT_FALSE(exists("DiskOnChip/App"));
+}
+
+TEST_F(InstallationTest, PersistentFolderItselfIsNotCopiedIntoItself) {
+    unpack("DiskOnChip");
+    installExit(device(), "\\DiskOnChip");
+    EXPECT_FALSE(listAt("\\DiskOnChip\\restore\\restoreINI.txt").value("InstallDir", "backup"));
+    EXPECT_FALSE(exists("DiskOnChip/DiskOnChip"));
+    EXPECT_EQ(autorun(), "\\DiskOnChip\\restore\\restore.exe\r\n");
 }
 
 TEST_F(InstallationTest, FolderNamedLikePersistentStorageIsBackedUp) {
@@ -132,7 +142,7 @@ TEST_F(InstallationTest, AutorunLineIsAddedOnce) {
 TEST_F(InstallationTest, InstallWithoutListStillRecordsTheFolder) {
     root_.write("Program Files/App/App.exe", "program");
     installExit(device(), "\\Program Files\\App");
-    EXPECT_FALSE(root_.exists("Program Files/App/restore/restoreINI.txt"));
+    EXPECT_FALSE(exists("Program Files/App/restore/restoreINI.txt"));
     EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
     EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
 }
@@ -145,12 +155,12 @@ TEST_F(InstallationTest, UninstallRemovesShortcutsValuesAndBackup) {
     key->set("Foreign", platform::RegValue::sz("x"));
 
     uninstallInit(device(), "\\Program Files\\App");
-    EXPECT_FALSE(root_.exists("Windows/Start Menu/Programs/App.lnk"));
+    EXPECT_FALSE(exists("Windows/Start Menu/Programs/App.lnk"));
     EXPECT_FALSE(key->read("Path"));
     EXPECT_EQ(key->read("Foreign"), platform::RegValue::sz("x"));
-    EXPECT_FALSE(root_.exists("DiskOnChip/App/App.exe"));
-    EXPECT_FALSE(root_.exists("DiskOnChip/App/restore/restoreINI.txt"));
-    EXPECT_TRUE(root_.exists("DiskOnChip/keep.txt"));
+    EXPECT_FALSE(exists("DiskOnChip/App/App.exe"));
+    EXPECT_FALSE(exists("DiskOnChip/App/restore/restoreINI.txt"));
+    EXPECT_TRUE(exists("DiskOnChip/keep.txt"));
     EXPECT_EQ(autorun(), "\\DiskOnChip\\App\\restore\\restore.exe\r\n");
 }
 
@@ -161,9 +171,9 @@ TEST_F(InstallationTest, UninstallAfterRestoreUsesTheBackupCopysList) {
     std::filesystem::remove_all(root_.path() / "Program Files/App/restore");
 
     uninstallInit(device(), "\\Program Files\\App\\");
-    EXPECT_FALSE(root_.exists("Windows/Start Menu/Programs/App.lnk"));
+    EXPECT_FALSE(exists("Windows/Start Menu/Programs/App.lnk"));
     EXPECT_FALSE(registry_.open(platform::Hive::LocalMachine, "Software\\App")->read("Path"));
-    EXPECT_FALSE(root_.exists("DiskOnChip/App/App.exe"));
+    EXPECT_FALSE(exists("DiskOnChip/App/App.exe"));
 }
 
 TEST_F(InstallationTest, UninstallIgnoresABackupCopyOfAnotherInstallation) {
@@ -172,12 +182,12 @@ TEST_F(InstallationTest, UninstallIgnoresABackupCopyOfAnotherInstallation) {
     root_.write("Program Files/App/App.exe", "program");
 
     uninstallInit(device(), "\\Program Files\\App");
-    EXPECT_TRUE(root_.exists("Windows/Start Menu/Programs/App.lnk"));
+    EXPECT_TRUE(exists("Windows/Start Menu/Programs/App.lnk"));
     EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
 }
 
 TEST_F(InstallationTest, ListNamingOutsidePathsStaysInsideTheRoot) {
-    TempRoot outside;
+    TempDir outside;
     outside.write("victim/keep.txt", "keep");
     const std::string host = outside.path().string();
     const std::string escape = "\\..\\..\\..\\..\\..\\..\\.." + host;
@@ -193,8 +203,8 @@ TEST_F(InstallationTest, ListNamingOutsidePathsStaysInsideTheRoot) {
     uninstallInit(device(), "\\Program Files\\App");
 
     EXPECT_EQ(outside.read("victim/keep.txt"), "keep");
-    EXPECT_FALSE(outside.exists("victim/x.lnk"));
-    EXPECT_FALSE(outside.exists("victim/y.lnk"));
+    EXPECT_FALSE(std::filesystem::exists(outside.path() / "victim/x.lnk"));
+    EXPECT_FALSE(std::filesystem::exists(outside.path() / "victim/y.lnk"));
 }
 
 }  // namespace

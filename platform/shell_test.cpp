@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "platform/device_fs.h"
+#include "platform/temp_dir.h"
 
 namespace tessel::platform {
 namespace {
@@ -15,14 +14,10 @@ namespace fsys = std::filesystem;
 
 class ShellTest : public ::testing::Test {
   protected:
-    ShellTest()
-        : root_(fsys::temp_directory_path() /
-                ("tessel-shell-" + std::to_string(std::random_device()()))),
-          fs_((fsys::create_directories(root_), root_)),
-          shell_(fs_) {}
-    ~ShellTest() override { fsys::remove_all(root_); }
+    ShellTest() : root_(dir_.path()), fs_(root_), shell_(fs_) {}
 
-    fsys::path root_;
+    TempDir dir_;
+    const fsys::path& root_;
     DeviceFs fs_;
     Shell shell_;
 };

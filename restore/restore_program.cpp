@@ -13,7 +13,7 @@ void restoreInstallation(const rl::Device& device, std::string_view ownFolder) {
     const auto install = list.value(rl::kInstallDirSection, rl::kInstallEntry);
     if (!install) return;
     // The folder test is exact: "\diskonchip\..." counts as outside persistent storage.
-    if (!install->starts_with("\\DiskOnChip\\")) {
+    if (!rl::onPersistentStorage(*install)) {
         const auto backup = list.value(rl::kInstallDirSection, rl::kBackupEntry);
         if (!backup) return;
         // An installation that is its own backup copy (names differing in case only) is

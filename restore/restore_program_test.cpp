@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "common/restore_list/temp_root.h"
 #include "platform/device_fs.h"
 #include "platform/shell.h"
+#include "platform/temp_dir.h"
 
 namespace tessel::restore {
 namespace {
 
-using restore_list::TempRoot;
+using platform::TempDir;
 
 constexpr const char* kRest =
     "[ShortCut]\r\n{CSIDL_PROGRAMS}\\App.lnk={INSTALL}\\App.exe\r\n"
@@ -29,14 +29,17 @@ class RestoreTest : public ::testing::Test {
         root_.write("DiskOnChip/App/restore/restoreINI.txt",
                     "[InstallDir]\r\n" + installDir + kRest);
     }
+    bool exists(const std::filesystem::path& relative) const {
+        return std::filesystem::exists(root_.path() / relative);
+    }
     void run() { restoreInstallation({fs_, registry_, shell_}, "\\DiskOnChip\\App\\restore\\"); }
     bool recreatedShortcutAndValue() {
         auto key = registry_.open(platform::Hive::LocalMachine, "Software\\App");
-        return root_.exists("Windows/Start Menu/Programs/App.lnk") && key &&
+        return exists("Windows/Start Menu/Programs/App.lnk") && key &&
                key->read("Path") == platform::RegValue::sz("\\Program Files\\App");
     }
 
-    TempRoot root_;
+    TempDir root_;
     platform::DeviceFs fs_;
     platform::Registry registry_;
     platform::Shell shell_;
@@ -47,9 +50,9 @@ TEST_F(RestoreTest, InstallationOutsidePersistentStorageIsCopiedBack) {
     run();
     EXPECT_EQ(root_.read("Program Files/Deep/App/App.exe"), "program");
     EXPECT_EQ(root_.read("Program Files/Deep/App/data/sub/d.txt"), "data");
-    EXPECT_FALSE(root_.exists("Program Files/Deep/App/restore/restore.exe"));
-    EXPECT_FALSE(root_.exists("Program Files/Deep/App/restore/restoreINI.txt"));
-    EXPECT_TRUE(root_.exists("DiskOnChip/App/restore/restore.exe"));
+    EXPECT_FALSE(exists("Program Files/Deep/App/restore/restore.exe"));
+    EXPECT_FALSE(exists("Program Files/Deep/App/restore/restoreINI.txt"));
+    EXPECT_TRUE(exists("DiskOnChip/App/restore/restore.exe"));
     EXPECT_TRUE(recreatedShortcutAndValue());
     EXPECT_EQ(root_.read("Windows/Start Menu/Programs/App.lnk"),
               "33#\"\\Program Files\\Deep\\App\\App.exe\"");
@@ -60,23 +63,36 @@ TEST_F(RestoreTest, PersistentInstallationGetsOnlyShortcutsAndValues) {
     root_.write("DiskOnChip/Elsewhere/stale.txt", "stale");
     run();
     EXPECT_TRUE(recreatedShortcutAndValue());
-    EXPECT_TRUE(root_.exists("DiskOnChip/App/restore/restore.exe"));
-    EXPECT_FALSE(root_.exists("DiskOnChip/App/stale.txt"));
+    EXPECT_TRUE(exists("DiskOnChip/App/restore/restore.exe"));
+    EXPECT_FALSE(exists("DiskOnChip/App/stale.txt"));
+}
+
+TEST_F(RestoreTest, InstallationInThePersistentFolderItselfKeepsItsRestoreProgram) {
+    root_.write("DiskOnChip/restore/restore.exe", "restore");
+    root_.write("DiskOnChip/restore/restoreINI.txt",
+                std::string("[InstallDir]\r\ninstall=\\DiskOnChip\r\n"
+                            "backup=\\DiskOnChip\\DiskOnChip\r\n") +
+                    kRest);
+    root_.write("DiskOnChip/DiskOnChip/App.exe", "stale");
+    restoreInstallation({fs_, registry_, shell_}, "\\DiskOnChip\\restore\\");
+    EXPECT_TRUE(exists("DiskOnChip/restore/restore.exe"));
+    EXPECT_FALSE(exists("DiskOnChip/App.exe"));
+    EXPECT_TRUE(recreatedShortcutAndValue());
 }
 
 TEST_F(RestoreTest, PersistentFolderTestIsCaseSensitive) {
     backupWith("install=\\diskonchip\\Copy\r\nbackup=\\DiskOnChip\\App\r\n");
     run();
     EXPECT_EQ(root_.read("DiskOnChip/Copy/App.exe"), "program");
-    EXPECT_FALSE(root_.exists("DiskOnChip/Copy/restore/restore.exe"));
+    EXPECT_FALSE(exists("DiskOnChip/Copy/restore/restore.exe"));
     EXPECT_TRUE(recreatedShortcutAndValue());
 }
 
 TEST_F(RestoreTest, InstallationThatIsItsOwnBackupKeepsTheRestoreProgram) {
     backupWith("install=\\diskonchip\\App\r\nbackup=\\DiskOnChip\\App\r\n");
     run();
-    EXPECT_TRUE(root_.exists("DiskOnChip/App/restore/restore.exe"));
-    EXPECT_TRUE(root_.exists("DiskOnChip/App/restore/restoreINI.txt"));
+    EXPECT_TRUE(exists("DiskOnChip/App/restore/restore.exe"));
+    EXPECT_TRUE(exists("DiskOnChip/App/restore/restoreINI.txt"));
     EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
     EXPECT_TRUE(recreatedShortcutAndValue());
 }
@@ -89,16 +105,16 @@ TEST_F(RestoreTest, IncompleteListsRestoreNothing) {
         root_.write("DiskOnChip/App/App.exe", "program");
         root_.write("DiskOnChip/App/restore/restoreINI.txt", list + kRest);
         run();
-        EXPECT_FALSE(root_.exists("Program Files/App")) << list;
-        EXPECT_FALSE(root_.exists("Windows/Start Menu/Programs/App.lnk")) << list;
+        EXPECT_FALSE(exists("Program Files/App")) << list;
+        EXPECT_FALSE(exists("Windows/Start Menu/Programs/App.lnk")) << list;
     }
     std::filesystem::remove(root_.path() / "DiskOnChip/App/restore/restoreINI.txt");
     run();
-    EXPECT_FALSE(root_.exists("Program Files/App"));
+    EXPECT_FALSE(exists("Program Files/App"));
 }
 
 TEST_F(RestoreTest, ListNamingOutsidePathsStaysInsideTheRoot) {
-    TempRoot outside;
+    TempDir outside;
     const std::string escape = "\\..\\..\\..\\..\\..\\..\\.." + outside.path().string();
     backupWith("install=" + escape + "\\App\r\nbackup=\\DiskOnChip\\App\r\n");
     run();

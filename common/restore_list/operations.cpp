@@ -88,6 +88,11 @@ void deleteShortcuts(const RestoreList& list, const Device& device) {
     }
 }
 
+bool onPersistentStorage(std::string_view folder) {
+    return folder.starts_with(kPersistentFolder) &&
+           (folder.size() == kPersistentFolder.size() || folder[kPersistentFolder.size()] == '\\');
+}
+
 std::optional<RegistryKeyName> registryKeyOf(std::string_view sectionName) {
     if (sectionName.starts_with('\\')) sectionName.remove_prefix(1);
     const std::size_t split = sectionName.find('\\');

@@ -22,6 +22,13 @@ inline constexpr const char* kInstallEntry = "install";
 inline constexpr const char* kBackupEntry = "backup";
 inline constexpr const char* kShortcutSection = "ShortCut";
 
+// The folder on persistent storage, the one folder a cold boot leaves in place.
+inline constexpr std::string_view kPersistentFolder = "\\DiskOnChip";
+
+// True for "\DiskOnChip" itself and every folder below it, in exact case: "\diskonchip\App" and
+// "\DiskOnChipData" do not count.
+bool onPersistentStorage(std::string_view folder);
+
 // The device services a list acts on.
 struct Device {
     const platform::DeviceFs& fs;

@@ -4,12 +4,14 @@
 
 #include "common/restore_list/files.h"
 #include "common/restore_list/restore_list.h"
-#include "common/restore_list/temp_root.h"
 #include "platform/device_fs.h"
 #include "platform/shell.h"
+#include "platform/temp_dir.h"
 
 namespace tessel::restore_list {
 namespace {
+
+using platform::TempDir;
 
 class OperationsTest : public ::testing::Test {
   protected:
@@ -27,8 +29,11 @@ class OperationsTest : public ::testing::Test {
                                   text);
     }
     Device device() { return {fs_, registry_, shell_}; }
+    bool exists(const std::filesystem::path& relative) const {
+        return std::filesystem::exists(root_.path() / relative);
+    }
 
-    TempRoot root_;
+    TempDir root_;
     platform::DeviceFs fs_;
     platform::Registry registry_;
     platform::Shell shell_;
@@ -58,7 +63,7 @@ TEST_F(OperationsTest, ShortcutsAreCreatedAndDeleted) {
     EXPECT_EQ(shell_.readShortcut("\\windows\\start menu\\programs\\app.lnk"),
               "\"\\Program Files\\App\\App.exe\"");
     deleteShortcuts(shortcuts, device());
-    EXPECT_FALSE(root_.exists("Windows/Start Menu/Programs/App.lnk"));
+    EXPECT_FALSE(exists("Windows/Start Menu/Programs/App.lnk"));
 }
 
 TEST_F(OperationsTest, RegistrySectionsBecomeKeysWithStringValues) {
@@ -122,7 +127,7 @@ TEST_F(OperationsTest, CopyTreeNeverCopiesIntoItself) {
     makePath(fs_, "\\DiskOnChip\\DiskOnChip");
     EXPECT_FALSE(copyTree(fs_, "\\DiskOnChip", "\\DiskOnChip\\DiskOnChip"));
     EXPECT_FALSE(copyTree(fs_, "\\DiskOnChip", "\\diskonchip"));
-    EXPECT_FALSE(root_.exists("DiskOnChip/DiskOnChip/a.txt"));
+    EXPECT_FALSE(exists("DiskOnChip/DiskOnChip/a.txt"));
 }
 
 TEST_F(OperationsTest, DeleteTreeLeavesEmptyFolders) {
@@ -131,17 +136,17 @@ TEST_F(OperationsTest, DeleteTreeLeavesEmptyFolders) {
     std::filesystem::create_directories(root_.path() / "App/empty");
     std::filesystem::permissions(root_.path() / "App/a.txt", std::filesystem::perms::owner_read);
     deleteTree(fs_, "\\app");
-    EXPECT_FALSE(root_.exists("App/a.txt"));
-    EXPECT_FALSE(root_.exists("App/sub"));
-    EXPECT_TRUE(root_.exists("App/empty"));
+    EXPECT_FALSE(exists("App/a.txt"));
+    EXPECT_FALSE(exists("App/sub"));
+    EXPECT_TRUE(exists("App/empty"));
 
     root_.write("Gone/x/y.txt", "y");
     deleteTree(fs_, "\\Gone\\");
-    EXPECT_FALSE(root_.exists("Gone"));
+    EXPECT_FALSE(exists("Gone"));
 }
 
 TEST_F(OperationsTest, TreeOperationsStayInsideTheRoot) {
-    TempRoot outside;
+    TempDir outside;
     outside.write("keep.txt", "keep");
     std::filesystem::create_directory_symlink(outside.path(), root_.path() / "link");
     root_.write("App/a.txt", "a");
@@ -156,9 +161,9 @@ TEST_F(OperationsTest, TreeOperationsStayInsideTheRoot) {
     root_.write("Src/a.txt", "a");
     EXPECT_FALSE(copyTree(fs_, "\\Src", "\\..\\..\\" + outside.path().filename().string()));
     EXPECT_FALSE(copyTree(fs_, "\\link", "\\Copy"));
-    EXPECT_FALSE(outside.exists("a.txt"));
+    EXPECT_FALSE(std::filesystem::exists(outside.path() / "a.txt"));
     EXPECT_FALSE(writeFile(fs_, "\\link\\new.txt", "x"));
-    EXPECT_FALSE(outside.exists("new.txt"));
+    EXPECT_FALSE(std::filesystem::exists(outside.path() / "new.txt"));
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 
 #include <filesystem>
 
-#include "common/restore_list/temp_root.h"
 #include "platform/device_fs.h"
+#include "platform/temp_dir.h"
 
 namespace tessel::restore_list {
 namespace {
+
+using platform::TempDir;
 
 std::span<const std::uint8_t> bytes(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -102,7 +104,7 @@ TEST(RestoreListFormat, RemoveTakesOnlyTheNamedEntry) {
 }
 
 TEST(RestoreListFile, ReadsAndWritesThroughTheDeviceRoot) {
-    TempRoot root;
+    TempDir root;
     platform::DeviceFs fs(root.path());
     root.write("App/restoreINI.txt", "[A]\r\nx=1");
     RestoreList list;
@@ -116,7 +118,7 @@ TEST(RestoreListFile, ReadsAndWritesThroughTheDeviceRoot) {
 }
 
 TEST(RestoreListFile, FailuresLeaveTheirTexts) {
-    TempRoot root;
+    TempDir root;
     root.write("App/x", "");
     platform::DeviceFs fs(root.path());
     RestoreList list;
@@ -134,7 +136,7 @@ TEST(RestoreListFile, FailuresLeaveTheirTexts) {
 
     RestoreList empty;
     EXPECT_TRUE(empty.write(fs, "\\App\\empty.txt"));
-    EXPECT_FALSE(root.exists("App/empty.txt"));
+    EXPECT_FALSE(std::filesystem::exists(root.path() / "App/empty.txt"));
 }
 
 }  // namespace
