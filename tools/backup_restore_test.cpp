@@ -9,9 +9,9 @@
 #include <map>
 #include <string>
 
-#include "common/restore_list/temp_root.h"
 #include "platform/device_fs.h"
 #include "platform/registry.h"
+#include "platform/temp_dir.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ namespace fsys = std::filesystem;
 using tessel::platform::Hive;
 using tessel::platform::Registry;
 using tessel::platform::RegValue;
-using tessel::restore_list::TempRoot;
+using tessel::platform::TempDir;
 
 constexpr const char* kList =
     "[ShortCut]\r\n"
@@ -30,7 +30,7 @@ constexpr const char* kList =
     "Mode=kiosk\r\n";
 
 // Relative path to content of every file of a host folder, leaving out its restore folder.
-std::map<std::string, std::string> filesOf(const TempRoot& root, const fsys::path& folder) {
+std::map<std::string, std::string> filesOf(const TempDir& root, const fsys::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fsys::recursive_directory_iterator(root.path() / folder)) {
         const fsys::path relative = entry.path().lexically_relative(root.path() / folder);
@@ -39,6 +39,13 @@ std::map<std::string, std::string> filesOf(const TempRoot& root, const fsys::pat
         }
     }
     return files;
+}
+
+// Runs a tool on the device root, its output dropped; the tool's exit status.
+int runTool(const char* tool, const fsys::path& root, const std::string& arguments) {
+    const std::string command = std::string("'") + tool + "' --root '" + root.string() + "' " +
+                                arguments + " >/dev/null 2>&1";
+    return std::system(command.c_str());
 }
 
 class BackupRestoreTest : public ::testing::TestWithParam<const char*> {
@@ -51,13 +58,13 @@ class BackupRestoreTest : public ::testing::TestWithParam<const char*> {
         root_.write("DiskOnChip/other.txt", "persistent");
     }
 
-    int run(const std::string& tool, const std::string& arguments) {
-        const std::string command =
-            "'" + tool + "' --root '" + root_.path().string() + "' " + arguments + " >/dev/null";
-        return std::system(command.c_str());
+    bool exists(const std::filesystem::path& relative) const {
+        return std::filesystem::exists(root_.path() / relative);
     }
-    int installer(const std::string& arguments) { return run(TESSEL_INSTALLER, arguments); }
-    int coldBoot() { return run(TESSEL_COLDBOOT, ""); }
+    int installer(const std::string& arguments) {
+        return runTool(TESSEL_INSTALLER, root_.path(), arguments);
+    }
+    int coldBoot() { return runTool(TESSEL_COLDBOOT, root_.path(), ""); }
 
     // The host folder (relative to the root) of the device folder under test.
     fsys::path installHost() const {
@@ -69,7 +76,7 @@ class BackupRestoreTest : public ::testing::TestWithParam<const char*> {
         std::map<std::string, std::string> found;
         for (const char* file :
              {"Windows/Start Menu/Programs/App.lnk", "Windows/Desktop/App.lnk"}) {
-            if (root_.exists(file)) found[file] = root_.read(file);
+            if (exists(file)) found[file] = root_.read(file);
         }
         return found;
     }
@@ -81,8 +88,8 @@ class BackupRestoreTest : public ::testing::TestWithParam<const char*> {
         return found;
     }
 
-    TempRoot root_;
-    TempRoot package_;
+    TempDir root_;
+    TempDir package_;
     tessel::platform::DeviceFs fs_;
     Registry registry_;
 };
@@ -102,7 +109,7 @@ TEST_P(BackupRestoreTest, InstallationSurvivesAColdBootAndLeavesNothingAfterRemo
     root_.write("Windows/scratch.txt", "lost");
     registry_.create(Hive::LocalMachine, "Software\\Scratch")->set("A", RegValue::sz("lost"));
     ASSERT_EQ(coldBoot(), 0);
-    EXPECT_FALSE(root_.exists("Windows/scratch.txt"));
+    EXPECT_FALSE(exists("Windows/scratch.txt"));
     EXPECT_FALSE(registry_.open(Hive::LocalMachine, "Software\\Scratch"));
     EXPECT_EQ(filesOf(root_, installHost()), installed);
     EXPECT_EQ(shortcuts(), links);
@@ -112,7 +119,7 @@ TEST_P(BackupRestoreTest, InstallationSurvivesAColdBootAndLeavesNothingAfterRemo
     ASSERT_EQ(installer("remove '" + folder + "'"), 0);
     EXPECT_TRUE(shortcuts().empty());
     EXPECT_TRUE(values().empty());
-    EXPECT_FALSE(root_.exists(installHost()));
+    EXPECT_FALSE(exists(installHost()));
     const auto persistent = filesOf(root_, "DiskOnChip");
     EXPECT_EQ(persistent.size(), 2u);  // other.txt and autorun.ini, which keeps its line
     EXPECT_EQ(root_.read("DiskOnChip/other.txt"), "persistent");
@@ -122,17 +129,37 @@ INSTANTIATE_TEST_SUITE_P(InstallationKinds, BackupRestoreTest,
                          ::testing::Values("\\Program Files\\App", "\\DiskOnChip\\App",
                                            "\\DiskOnChip\\Apps\\App"));
 
+// The restore program knows its folder with every symbolic link resolved; a device root named
+// through a link must still contain it.
+TEST(ColdBoot, RestoresOnADeviceRootNamedThroughALink) {
+    TempDir root;
+    TempDir package;
+    TempDir links;
+    package.write("App.exe", "program");
+    package.write("restore/restoreINI.txt", kList);
+    const fsys::path link = links.path() / "device";
+    fsys::create_directory_symlink(root.path(), link);
+    ASSERT_EQ(runTool(TESSEL_INSTALLER, link,
+                      "install '" + package.path().string() + "' '\\Program Files\\App'"),
+              0);
+    ASSERT_EQ(runTool(TESSEL_COLDBOOT, link, ""), 0);
+    EXPECT_EQ(root.read("Program Files/App/App.exe"), "program");
+    EXPECT_TRUE(fsys::exists(root.path() / "Windows/Start Menu/Programs/App.lnk"));
+}
+
 TEST(InstallerTool, RefusesWhatItCannotInstall) {
-    TempRoot root;
-    const std::string prefix =
-        std::string("'") + TESSEL_INSTALLER + "' --root '" + root.path().string() + "' ";
+    TempDir root;
+    root.write("keep.txt", "keep");
     const auto status = [&](const std::string& arguments) {
-        return std::system((prefix + arguments + " 2>/dev/null").c_str());
+        return runTool(TESSEL_INSTALLER, root.path(), arguments);
     };
     EXPECT_NE(status("install /nonexistent-package '\\Program Files\\App'"), 0);
     EXPECT_NE(status("install '" + root.path().string() + "' '\\..\\..\\App'"), 0);
     EXPECT_NE(status("install"), 0);
     EXPECT_NE(status("--setup /nonexistent/libbackup.so remove '\\App'"), 0);
+    EXPECT_NE(status("remove '\\'"), 0);
+    EXPECT_NE(status("install '" + root.path().string() + "' '\\'"), 0);
+    EXPECT_EQ(root.read("keep.txt"), "keep");
 }
 
 }  // namespace

@@ -118,6 +118,13 @@ fsys::path hostFolder(const DeviceFs& fs, const std::string& folder) {
     return *host;
 }
 
+// The host folder of an installation; never the device root itself, which removal would delete.
+fsys::path installationFolder(const DeviceFs& fs, const std::string& folder) {
+    fsys::path host = hostFolder(fs, folder);
+    if (host == fs.root()) throw Failure{"\"" + folder + "\" is the device root"};
+    return host;
+}
+
 void placeRestoreProgram(const DeviceFs& fs, const std::string& folder, const fsys::path& program) {
     const fsys::path restoreFolder = hostFolder(fs, folder + "\\restore");
     std::error_code ec;
@@ -132,7 +139,7 @@ void install(const DeviceFs& fs, const Command& command) {
     const std::string& folder = command.words[2];
     std::error_code ec;
     if (!fsys::is_directory(package, ec)) throw Failure{"no package folder " + package.string()};
-    const fsys::path target = hostFolder(fs, folder);
+    const fsys::path target = installationFolder(fs, folder);
     const SetupLibrary setup = loadSetup(command.setup);
     const auto folderText = wide(folder);
 
@@ -150,7 +157,7 @@ void install(const DeviceFs& fs, const Command& command) {
 
 void remove(const DeviceFs& fs, const Command& command) {
     const std::string& folder = command.words[1];
-    const fsys::path target = hostFolder(fs, folder);
+    const fsys::path target = installationFolder(fs, folder);
     const SetupLibrary setup = loadSetup(command.setup);
     setup.uninstallInit(nullptr, wide(folder).data());
     std::error_code ec;
