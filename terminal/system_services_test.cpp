@@ -1,6 +1,8 @@
 // Loads the built libraries as the browser does and calls their entry points against fake host
 // folders.
 
+#include "browser/reader/system_services.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +13,8 @@
 #include <sstream>
 
 #include "browser/reader/system_services_abi.h"
+#include "platform/device_fs.h"
+#include "platform/library_loader.h"
 #include "terminal/status_channel.h"
 
 namespace tessel::terminal {
@@ -177,6 +181,22 @@ TEST_F(SystemServicesTest, LedIsDrivenAndEveryCallReported) {
                   "\"}\n"
                   "{\"library\":\"K240CE_SYS.DLL\",\"call\":\"SetLEDLight\",\"args\":[1,1],"
                   "\"device\":\"\"}\n");
+}
+
+TEST_F(SystemServicesTest, NotificationBindingLoadsTheLibraryFromTheDeviceWindowsFolder) {
+    const fs::path device = root_ / "device";
+    fs::create_directories(device / "Windows");
+    fs::copy_file(fs::path(TESSEL_SYSTEM_LIBRARY_DIR) / "K220CE_SYS.dll",
+                  device / "Windows" / "K220CE_SYS.dll");
+    platform::DlLibraryLoader loader({}, platform::DeviceFs(device));
+
+    const auto binding = reader::NotificationBinding::bind(loader, reader::ModelIndex::K220);
+    ASSERT_TRUE(binding.loaded()) << loader.lastError();
+    binding.setVibratorPower(true);
+    EXPECT_EQ(statusLines(),
+              "{\"library\":\"K220CE_SYS.dll\",\"call\":\"SetVibratorPower\",\"args\":[1],"
+              "\"device\":\"\"}\n");
+    EXPECT_FALSE(reader::NotificationBinding::bind(loader, reader::ModelIndex::K230).loaded());
 }
 
 TEST_F(SystemServicesTest, MissingHostDevicesAreReportedWithoutWaiting) {
