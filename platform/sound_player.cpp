@@ -91,7 +91,10 @@ std::optional<std::filesystem::path> findSoundFile(const DeviceFs& fs,
     if (matches.empty()) {
         return std::nullopt;
     }
-    return *std::min_element(matches.begin(), matches.end());
+    // A name found by listing the folder is checked as any device path is: a symbolic link that
+    // leads outside the device root is refused.
+    const auto device = fs.toDevice(*std::min_element(matches.begin(), matches.end()));
+    return device ? fs.toHost(*device) : std::nullopt;
 }
 
 HostSoundPlayer::HostSoundPlayer(DeviceFs fs, std::string soundDevice)

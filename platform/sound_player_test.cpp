@@ -54,6 +54,17 @@ TEST_F(SoundPlayerTest, FindsFilesWithoutExtensionAndIgnoringCase) {
     EXPECT_EQ(findSoundFile(fs, "\\..\\Default"), std::nullopt);
 }
 
+TEST_F(SoundPlayerTest, NameMatchingDoesNotFollowLinksOutOfTheRoot) {
+    const std::filesystem::path outside = root_.string() + "_outside.wav";
+    writeWav(outside);
+    std::filesystem::create_symlink(outside, root_ / "Windows" / "Escape.wav");
+    DeviceFs fs(root_);
+
+    EXPECT_EQ(findSoundFile(fs, "\\Windows\\Escape"), std::nullopt);
+    EXPECT_EQ(findSoundFile(fs, "\\Windows\\Escape.wav"), std::nullopt);
+    std::filesystem::remove(outside);
+}
+
 TEST_F(SoundPlayerTest, FailsWithoutBlockingWhenNothingCanBePlayed) {
     writeWav(root_ / "Windows" / "Default.wav");
     std::ofstream(root_ / "Windows" / "Notify.wav") << "not a sound";
