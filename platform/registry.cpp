@@ -37,7 +37,7 @@ std::string systemError(const std::string& what, const fs::path& path, int error
 
 // A file descriptor closed on destruction.
 class Fd {
-  public:
+public:
     explicit Fd(int fd) : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -46,7 +46,7 @@ class Fd {
     }
     int get() const { return fd_; }
 
-  private:
+private:
     int fd_;
 };
 

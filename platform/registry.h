@@ -41,7 +41,7 @@ struct RegValue {
 };
 
 class Registry {
-  public:
+public:
     // The registry stored in file (which need not exist yet). Waits for the lock run on clock.
     explicit Registry(std::filesystem::path file, Clock& clock = realClock());
     // The registry file of a device root.
@@ -49,7 +49,7 @@ class Registry {
 
     // An open key. Closing is destruction.
     class Key {
-      public:
+    public:
         std::optional<RegValue> read(std::string_view name) const;
         bool set(std::string_view name, const RegValue& value);
         bool deleteValue(std::string_view name);
@@ -57,7 +57,7 @@ class Registry {
         Hive hive() const { return hive_; }
         const std::string& path() const { return path_; }
 
-      private:
+    private:
         friend class Registry;
         Key(Registry& registry, Hive hive, std::string path)
             : registry_(&registry), hive_(hive), path_(std::move(path)) {}
@@ -81,7 +81,7 @@ class Registry {
     // Text of the last failure.
     const std::string& lastError() const { return lastError_; }
 
-  private:
+private:
     struct Data;
     // The registry as the file holds it now; nullopt when the file cannot be read.
     std::optional<Data> snapshot();

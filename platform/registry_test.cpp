@@ -18,7 +18,7 @@ namespace {
 constexpr Hive kHklm = Hive::LocalMachine;
 
 class RegistryTest : public ::testing::Test {
-  protected:
+protected:
     TempDir temp_;
     fs::path file_ = Registry::fileOf(DeviceFs(temp_.path()));
     Registry registry_{file_};
