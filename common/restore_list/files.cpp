@@ -60,7 +60,9 @@ void copyEntries(const std::vector<fsys::directory_entry>& entries, const platfo
     }
 }
 
-void deleteHostTree(const fsys::path& folder) {
+// Deletes the files of folder's tree and each folder that became empty; keepFolder keeps folder
+// itself.
+void deleteHostTree(const fsys::path& folder, bool keepFolder = false) {
     const auto entries = entriesOf(folder);
     if (entries.empty()) return;
     std::error_code ec;
@@ -72,7 +74,7 @@ void deleteHostTree(const fsys::path& folder) {
             fsys::remove(entry.path(), ec);
         }
     }
-    fsys::remove(folder, ec);
+    if (!keepFolder) fsys::remove(folder, ec);
 }
 
 }  // namespace
@@ -134,8 +136,9 @@ bool copyTree(const platform::DeviceFs& fs, std::string_view from, std::string_v
 }
 
 void deleteTree(const platform::DeviceFs& fs, std::string_view folder) {
+    // The device root itself stays, as the terminal cannot remove its root folder either.
     const auto host = fs.toHost(folder);
-    if (host) deleteHostTree(*host);
+    if (host) deleteHostTree(*host, *host == fs.root());
 }
 
 }  // namespace tessel::restore_list

@@ -31,7 +31,8 @@ bool isWithin(const platform::DeviceFs& fs, std::string_view inner, std::string_
 bool copyTree(const platform::DeviceFs& fs, std::string_view from, std::string_view to);
 
 // Deletes every file of the tree, then each folder that became empty. A folder that holds no
-// entry at all is left in place, so empty subfolders (and the folders above them) remain.
+// entry at all is left in place, so empty subfolders (and the folders above them) remain. The
+// device root is emptied but never removed.
 void deleteTree(const platform::DeviceFs& fs, std::string_view folder);
 
 }  // namespace tessel::restore_list

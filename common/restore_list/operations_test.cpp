@@ -143,6 +143,12 @@ TEST_F(OperationsTest, DeleteTreeLeavesEmptyFolders) {
     root_.write("Gone/x/y.txt", "y");
     deleteTree(fs_, "\\Gone\\");
     EXPECT_FALSE(exists("Gone"));
+
+    TempDir device;
+    device.write("x/y.txt", "y");
+    deleteTree(platform::DeviceFs(device.path()), "\\");
+    EXPECT_FALSE(std::filesystem::exists(device.path() / "x"));
+    EXPECT_TRUE(std::filesystem::is_directory(device.path()));
 }
 
 TEST_F(OperationsTest, TreeOperationsStayInsideTheRoot) {
