@@ -7,5 +7,5 @@ shopt -s nullglob
 for bench in "$build"/bench/bench_*; do
   [ -x "$bench" ] || continue
   echo "== $(basename "$bench")"
-  "$bench" --benchmark_min_time=0.05
+  "$bench" --benchmark_min_time=0.3
 done
