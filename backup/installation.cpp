@@ -4,6 +4,7 @@
 
 #include "common/restore_list/files.h"
 #include "common/restore_list/restore_list.h"
+#include "platform/names.h"
 
 namespace tessel::backup {
 
@@ -11,11 +12,10 @@ namespace rl = restore_list;
 
 namespace {
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool containsIgnoreCase(std::string_view text, std::string_view part) {
-    const auto found = std::search(text.begin(), text.end(), part.begin(), part.end(),
-                                   [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
+    const auto found = std::search(
+        text.begin(), text.end(), part.begin(), part.end(),
+        [](char a, char b) { return platform::foldAscii(a) == platform::foldAscii(b); });
     return found != text.end() || part.empty();
 }
 

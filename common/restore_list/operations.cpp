@@ -6,6 +6,7 @@
 
 #include "common/restore_list/files.h"
 #include "common/restore_list/restore_list.h"
+#include "platform/names.h"
 #include "platform/shell.h"
 
 namespace tessel::restore_list {
@@ -31,29 +32,30 @@ constexpr std::array<std::pair<std::string_view, platform::Hive>, 4> kRootNames{
     {"hkey_users", platform::Hive::Users},
 }};
 
-std::string upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
+// The folder a placeholder name stands for, its letters in any case.
 std::optional<std::string> placeholderFolder(const RestoreList& list, const platform::Shell& shell,
-                                             const std::string& name) {
-    if (name == "INSTALL") return list.value(kInstallDirSection, kInstallEntry);
-    const auto known = std::find_if(kFolderNames.begin(), kFolderNames.end(),
-                                    [&](const auto& entry) { return entry.first == name; });
+                                             std::string_view name) {
+    if (platform::equalsIgnoreCase(name, "INSTALL")) {
+        return list.value(kInstallDirSection, kInstallEntry);
+    }
+    const auto known = std::find_if(
+        kFolderNames.begin(), kFolderNames.end(),
+        [&](const auto& entry) { return platform::equalsIgnoreCase(entry.first, name); });
     if (known == kFolderNames.end()) return std::nullopt;
     return shell.specialFolderPath(static_cast<int>(known->second));
+}
+
+// Calls action with the opened (or created) key and each entry of every section naming a
+// registry key; sections with an unknown root or a key that cannot be opened are passed over.
+template <typename Action>
+void forEachKeyEntry(const RestoreList& list, platform::Registry& registry, Action action) {
+    for (const Section& section : list.sections()) {
+        const auto name = registryKeyOf(section.name);
+        if (!name) continue;
+        auto key = registry.create(name->hive, name->subKey);
+        if (!key) continue;
+        for (const Entry& entry : section.entries) action(*key, entry);
+    }
 }
 
 }  // namespace
@@ -64,8 +66,7 @@ std::string expandPlaceholders(const RestoreList& list, const platform::Shell& s
     if (open == std::string_view::npos) return std::string(text);
     const std::size_t close = text.find('}', open + 1);
     if (close == std::string_view::npos) return std::string(text);
-    const auto folder =
-        placeholderFolder(list, shell, upper(text.substr(open + 1, close - open - 1)));
+    const auto folder = placeholderFolder(list, shell, text.substr(open + 1, close - open - 1));
     if (!folder) return std::string(text);
     return *folder + std::string(text.substr(close + 1));
 }
@@ -97,33 +98,24 @@ std::optional<RegistryKeyName> registryKeyOf(std::string_view sectionName) {
     if (sectionName.starts_with('\\')) sectionName.remove_prefix(1);
     const std::size_t split = sectionName.find('\\');
     if (split == std::string_view::npos) return std::nullopt;
-    const std::string root = lower(sectionName.substr(0, split));
-    const auto known = std::find_if(kRootNames.begin(), kRootNames.end(),
-                                    [&](const auto& entry) { return entry.first == root; });
+    const std::string_view root = sectionName.substr(0, split);
+    const auto known = std::find_if(kRootNames.begin(), kRootNames.end(), [&](const auto& entry) {
+        return platform::equalsIgnoreCase(entry.first, root);
+    });
     if (known == kRootNames.end()) return std::nullopt;
     return RegistryKeyName{known->second, std::string(sectionName.substr(split))};
 }
 
 void createRegistryEntries(const RestoreList& list, platform::Registry& registry) {
-    for (const Section& section : list.sections()) {
-        const auto name = registryKeyOf(section.name);
-        if (!name) continue;
-        auto key = registry.create(name->hive, name->subKey);
-        if (!key) continue;
-        for (const Entry& entry : section.entries) {
-            key->set(entry.name, platform::RegValue::sz(entry.value));
-        }
-    }
+    forEachKeyEntry(list, registry, [](platform::Registry::Key& key, const Entry& entry) {
+        key.set(entry.name, platform::RegValue::sz(entry.value));
+    });
 }
 
 void deleteRegistryValues(const RestoreList& list, platform::Registry& registry) {
-    for (const Section& section : list.sections()) {
-        const auto name = registryKeyOf(section.name);
-        if (!name) continue;
-        auto key = registry.create(name->hive, name->subKey);
-        if (!key) continue;
-        for (const Entry& entry : section.entries) key->deleteValue(entry.name);
-    }
+    forEachKeyEntry(list, registry, [](platform::Registry::Key& key, const Entry& entry) {
+        key.deleteValue(entry.name);
+    });
 }
 
 }  // namespace tessel::restore_list
