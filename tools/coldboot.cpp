@@ -14,6 +14,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -117,7 +118,13 @@ int main(int argc, char** argv) {
         std::cerr << "tessel-coldboot: no device root (--root DIR or TESSEL_DEVICE_ROOT)\n";
         return 1;
     }
-    wipe(*fs);
-    for (const std::string& program : autorunPrograms(*fs)) start(*fs, program);
+    try {
+        wipe(*fs);
+        for (const std::string& program : autorunPrograms(*fs)) start(*fs, program);
+    } catch (const std::exception& error) {
+        // A root that cannot be listed part-way through the wipe.
+        std::cerr << "tessel-coldboot: " << error.what() << "\n";
+        return 1;
+    }
     return 0;
 }
