@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/restore_list/device_test_support.h"
 #include "common/restore_list/restore_list.h"
 #include "platform/device_fs.h"
 #include "platform/shell.h"
@@ -17,13 +18,9 @@ constexpr const char* kList =
     "[ShortCut]\r\n{CSIDL_PROGRAMS}\\App.lnk={INSTALL}\\App.exe\r\n"
     "[HKEY_LOCAL_MACHINE\\Software\\App]\r\nPath=\\Program Files\\App\r\n";
 
-class InstallationTest : public ::testing::Test {
+class InstallationTest : public ::testing::Test, protected restore_list::DeviceTestSupport {
   protected:
-    InstallationTest()
-        : fs_(root_.path()), registry_(platform::Registry::fileOf(fs_)), shell_(fs_) {
-        shell_.createSpecialFolders();
-        root_.write("DiskOnChip/keep.txt", "");
-    }
+    InstallationTest() { root_.write("DiskOnChip/keep.txt", ""); }
 
     // Unpacks a package with the list into a host folder of the root.
     void unpack(const std::string& hostFolder, const std::string& list = kList) {
@@ -37,15 +34,6 @@ class InstallationTest : public ::testing::Test {
         return list;
     }
     std::string autorun() { return root_.read("DiskOnChip/autorun.ini"); }
-    restore_list::Device device() { return {fs_, registry_, shell_}; }
-    bool exists(const std::filesystem::path& relative) const {
-        return std::filesystem::exists(root_.path() / relative);
-    }
-
-    TempDir root_;
-    platform::DeviceFs fs_;
-    platform::Registry registry_;
-    platform::Shell shell_;
 };
 
 TEST(InstallFolder, LastComponentAndWhetherACopyIsMade) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/restore_list/device_test_support.h"
 #include "platform/device_fs.h"
 #include "platform/shell.h"
 #include "platform/temp_dir.h"
@@ -15,12 +16,8 @@ constexpr const char* kRest =
     "[ShortCut]\r\n{CSIDL_PROGRAMS}\\App.lnk={INSTALL}\\App.exe\r\n"
     "[HKEY_LOCAL_MACHINE\\Software\\App]\r\nPath=\\Program Files\\App\r\n";
 
-class RestoreTest : public ::testing::Test {
+class RestoreTest : public ::testing::Test, protected restore_list::DeviceTestSupport {
   protected:
-    RestoreTest() : fs_(root_.path()), registry_(platform::Registry::fileOf(fs_)), shell_(fs_) {
-        shell_.createSpecialFolders();
-    }
-
     // A backup copy in DiskOnChip/App whose list has the given InstallDir entries.
     void backupWith(const std::string& installDir) {
         root_.write("DiskOnChip/App/App.exe", "program");
@@ -29,20 +26,12 @@ class RestoreTest : public ::testing::Test {
         root_.write("DiskOnChip/App/restore/restoreINI.txt",
                     "[InstallDir]\r\n" + installDir + kRest);
     }
-    bool exists(const std::filesystem::path& relative) const {
-        return std::filesystem::exists(root_.path() / relative);
-    }
-    void run() { restoreInstallation({fs_, registry_, shell_}, "\\DiskOnChip\\App\\restore\\"); }
+    void run() { restoreInstallation(device(), "\\DiskOnChip\\App\\restore\\"); }
     bool recreatedShortcutAndValue() {
         auto key = registry_.open(platform::Hive::LocalMachine, "Software\\App");
         return exists("Windows/Start Menu/Programs/App.lnk") && key &&
                key->read("Path") == platform::RegValue::sz("\\Program Files\\App");
     }
-
-    TempDir root_;
-    platform::DeviceFs fs_;
-    platform::Registry registry_;
-    platform::Shell shell_;
 };
 
 TEST_F(RestoreTest, InstallationOutsidePersistentStorageIsCopiedBack) {
@@ -74,7 +63,7 @@ TEST_F(RestoreTest, InstallationInThePersistentFolderItselfKeepsItsRestoreProgra
                             "backup=\\DiskOnChip\\DiskOnChip\r\n") +
                     kRest);
     root_.write("DiskOnChip/DiskOnChip/App.exe", "stale");
-    restoreInstallation({fs_, registry_, shell_}, "\\DiskOnChip\\restore\\");
+    restoreInstallation(device(), "\\DiskOnChip\\restore\\");
     EXPECT_TRUE(exists("DiskOnChip/restore/restore.exe"));
     EXPECT_FALSE(exists("DiskOnChip/App.exe"));
     EXPECT_TRUE(recreatedShortcutAndValue());

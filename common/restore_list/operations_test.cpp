@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/restore_list/device_test_support.h"
 #include "common/restore_list/files.h"
 #include "common/restore_list/restore_list.h"
 #include "platform/device_fs.h"
@@ -13,12 +14,8 @@ namespace {
 
 using platform::TempDir;
 
-class OperationsTest : public ::testing::Test {
+class OperationsTest : public ::testing::Test, protected DeviceTestSupport {
   protected:
-    OperationsTest() : fs_(root_.path()), registry_(platform::Registry::fileOf(fs_)), shell_(fs_) {
-        shell_.createSpecialFolders();
-    }
-
     RestoreList list(std::string_view text) {
         RestoreList list;
         EXPECT_TRUE(list.parse({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}));
@@ -28,15 +25,6 @@ class OperationsTest : public ::testing::Test {
         return expandPlaceholders(list("[InstallDir]\r\ninstall=\\Program Files\\App\r\n"), shell_,
                                   text);
     }
-    Device device() { return {fs_, registry_, shell_}; }
-    bool exists(const std::filesystem::path& relative) const {
-        return std::filesystem::exists(root_.path() / relative);
-    }
-
-    TempDir root_;
-    platform::DeviceFs fs_;
-    platform::Registry registry_;
-    platform::Shell shell_;
 };
 
 TEST_F(OperationsTest, PlaceholderForms) {
