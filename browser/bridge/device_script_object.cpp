@@ -116,12 +116,15 @@ HResult DeviceScriptObject::systemText(std::string SystemInformation::*field, Va
 }
 
 HResult DeviceScriptObject::getScannerTypeOnCom1(std::span<const Variant>, Variant* result) {
-    *result = Variant::i4(static_cast<std::int32_t>(host_.readerType(1)));
-    return S_OK;
+    return readerKind(1, result);
 }
 
 HResult DeviceScriptObject::getScannerTypeOnCom2(std::span<const Variant>, Variant* result) {
-    *result = Variant::i4(static_cast<std::int32_t>(host_.readerType(2)));
+    return readerKind(2, result);
+}
+
+HResult DeviceScriptObject::readerKind(int port, Variant* result) {
+    *result = Variant::i4(static_cast<std::int32_t>(host_.readerType(port)));
     return S_OK;
 }
 

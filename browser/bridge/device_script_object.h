@@ -112,6 +112,7 @@ private:
     HResult getBatteryStatus(std::span<const Variant>, Variant* result);
 
     HResult systemText(std::string SystemInformation::*field, Variant* result);
+    HResult readerKind(int port, Variant* result);
 
     DeviceHost& host_;
 };
