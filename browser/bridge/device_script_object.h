@@ -18,6 +18,7 @@
 
 #include "browser/bridge/automation.h"
 #include "browser/reader/reader_types.h"
+#include "platform/sound.h"
 
 namespace tessel::bridge {
 
@@ -74,7 +75,10 @@ inline constexpr int kMenuRfid = 407;
 
 // Play-sound flags of a page's sound file: asynchronous, a file name, no wait when the device is
 // busy, no default sound when the file is missing.
-inline constexpr std::uint32_t kPageSoundFlags = 0x20000 | 0x2000 | 0x2 | 0x1;
+inline constexpr std::uint32_t kSoundAsync = 0x1;
+inline constexpr std::uint32_t kSoundNoDefault = 0x2;
+inline constexpr std::uint32_t kPageSoundFlags =
+    platform::kSoundFileName | platform::kSoundNoWait | kSoundNoDefault | kSoundAsync;
 
 class DeviceScriptObject final : public Dispatch {
 public:
