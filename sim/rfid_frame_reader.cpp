@@ -60,7 +60,7 @@ void RfidFrameReader::execute(const TagBytes& frame, platform::Micros t) {
         }
         return reply(line("Register write request."), t);
     }
-    if (command == 0x18) return reply(line(blockCommand(frame)), t);
+    if (command == 0x18) return reply(blockCommand(frame), t);
     for (const auto& p : kProtocols) {
         if (p.inventoryCommand == command) return reply(inventory(command), t);
     }

@@ -4,7 +4,7 @@
 //
 // A frame is 01 LL 00 03 04 CMD params 00 00 in hexadecimal (either case; other characters
 // between digits are skipped); LL gives its length, so frames need no terminator. Replies are
-// text with results in square brackets, each line ended by CR LF:
+// text with results in square brackets, lines ended by CR LF except the block commands' results:
 //   FE        the version line
 //   F0, F1    the register settings: "Register write request."
 //   10 .. P   protocol selection (09 type A, 0C type B, 13 Tag-it, 00 ISO 15693)

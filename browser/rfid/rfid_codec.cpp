@@ -142,7 +142,11 @@ std::optional<Bytes> frame15693Data(std::string_view reply) {
     return bytes;
 }
 
-bool frameWriteAccepted(std::string_view reply) { return reply.ends_with("[00]"); }
+bool frameWriteAccepted(std::string_view reply) {
+    // A line end after the result does not change it.
+    while (!reply.empty() && (reply.back() == '\r' || reply.back() == '\n')) reply.remove_suffix(1);
+    return reply.ends_with("[00]");
+}
 
 std::optional<Bytes> decodeTagitGroup(std::string_view group) {
     if (group.size() < 16) return std::nullopt;

@@ -67,7 +67,7 @@ std::optional<std::string> frameResult(int protocol, std::string_view reply);
 std::optional<std::string> frameUid(int protocol, std::string_view reply);
 // Block data of a protocol-16 reply: the field's bytes without the first (the response flags).
 std::optional<Bytes> frame15693Data(std::string_view reply);
-// Whether a frame reply ends with "[00]": the tag took the write.
+// Whether a frame reply ends with "[00]" (before any CR LF): the tag took the write.
 bool frameWriteAccepted(std::string_view reply);
 
 // Tag-it block data from a group text: characters 6 to 15 as five bytes, the 40 bits shifted

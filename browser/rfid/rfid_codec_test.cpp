@@ -49,7 +49,9 @@ TEST(FrameReply, Iso15693UidIsReversedAndBlockDataLosesTheFlags) {
     EXPECT_EQ(frame15693Data("[0011223344]"), (Bytes{0x11, 0x22, 0x33, 0x44}));
     EXPECT_EQ(frame15693Data("[00]"), std::nullopt);
     EXPECT_TRUE(frameWriteAccepted("Request mode.\r\n[00]"));
+    EXPECT_TRUE(frameWriteAccepted("[00]\r\n"));
     EXPECT_FALSE(frameWriteAccepted("[01]"));
+    EXPECT_FALSE(frameWriteAccepted("[00]x"));
 }
 
 TEST(FrameReply, TagitGroupShiftsFortyBitsLeftByTwo) {

@@ -526,9 +526,12 @@ int RfidReader::write(int start, std::span<const std::uint8_t> data, const std::
         return 0;
     }
     if (!findTagForWrite(start, keyText, keyType)) return 0;
+    // A scan without user data leaves the block size unknown; the write needs it.
     int written = 0;
-    if (const auto range = blockRange(tag.code, tag.blockSize, start, int(data.size()))) {
-        written = writeBlocks(*range, start, data);
+    if (findBlockSize()) {
+        if (const auto range = blockRange(tag.code, tag.blockSize, start, int(data.size()))) {
+            written = writeBlocks(*range, start, data);
+        }
     }
     if (kind() != ReaderType::RfidFrame) power(false);
     port_.portLock.release();
