@@ -315,6 +315,14 @@ bool RfidReader::selectProtocol() {
 // ---- version
 
 std::string RfidReader::version() {
+    // Under the port lock, so that the About box never reopens or talks over a scan.
+    port_.portLock.wait(platform::kInfinite);
+    std::string text = versionUnlocked();
+    port_.portLock.release();
+    return text;
+}
+
+std::string RfidReader::versionUnlocked() {
     Bytes reply;
     switch (kind()) {
         case ReaderType::RfidText: {
@@ -380,11 +388,9 @@ void RfidReader::stopIdleThread() {
 void RfidReader::close() {
     stopIdleThread();
     idleStarted_ = false;
-    if (port_.model == ModelIndex::K240) {
-        link_.close(kPortNumber);
-    } else {
-        port_.closePort();
-    }
+    // A model-index-4 terminal whose module was not found may have a text reader on the port.
+    if (port_.model == ModelIndex::K240) link_.close(kPortNumber);
+    port_.closePort();
     resetFields();
 }
 

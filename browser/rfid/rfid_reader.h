@@ -111,7 +111,8 @@ class RfidReader {
     bool powerOffIfFree();
     bool ensureOpen();
     bool selectProtocol();
-    // Firmware version for the About box; empty when the reader does not answer.
+    // Firmware version for the About box, under the port lock; empty when the reader does not
+    // answer.
     std::string version();
 
     // ---- tag operations
@@ -148,7 +149,7 @@ class RfidReader {
     Bytes parameterImage;
 
   private:
-    bool tryType(ReaderType type);
+    std::string versionUnlocked();
     bool negotiateText();
     bool switchTo57600();
     bool initialiseText();

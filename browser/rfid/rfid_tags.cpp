@@ -528,7 +528,7 @@ int RfidReader::write(int start, std::span<const std::uint8_t> data, const std::
     if (!findTagForWrite(start, keyText, keyType)) return 0;
     // A scan without user data leaves the block size unknown; the write needs it.
     int written = 0;
-    if (findBlockSize()) {
+    if (tag.blockSize > 0 || findBlockSize()) {
         if (const auto range = blockRange(tag.code, tag.blockSize, start, int(data.size()))) {
             written = writeBlocks(*range, start, data);
         }
