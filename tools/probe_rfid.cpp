@@ -1,7 +1,5 @@
 #include "tools/probe_rfid.h"
 
-#include <charconv>
-
 #include "browser/reader/device_identity.h"
 #include "browser/reader/reader_port.h"
 #include "browser/rfid/rfid_reader.h"
@@ -16,25 +14,6 @@ namespace {
 
 using reader::ModelIndex;
 using reader::ReaderType;
-
-// Opens one host device, whatever port name it is asked for.
-class DeviceOpener final : public platform::SerialPortOpener {
-  public:
-    explicit DeviceOpener(std::filesystem::path device) : device_(std::move(device)) {}
-    std::unique_ptr<platform::SerialPort> open(std::string_view, int& error) override {
-        return platform::TermiosSerialPort::open(device_, error);
-    }
-
-  private:
-    std::filesystem::path device_;
-};
-
-std::optional<int> parseNumber(const std::string& text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
 
 const char* kindName(ReaderType type) {
     switch (type) {
@@ -124,7 +103,7 @@ std::unique_ptr<platform::SerialPortOpener> openerFor(const RfidProbeOptions& op
                                                       std::ostream& err) {
     const auto fs = platform::DeviceFs::fromEnvironment(options.deviceRoot.string());
     if (fs) registry.emplace(platform::Registry::fileOf(*fs));
-    if (!options.device.empty()) return std::make_unique<DeviceOpener>(options.device);
+    if (!options.device.empty()) return deviceOpener(options.device);
     if (registry) return std::make_unique<platform::PortMapOpener>(*registry, fs->root());
     err << "No device given and no device root (--device-root or TESSEL_DEVICE_ROOT).\n";
     return nullptr;
