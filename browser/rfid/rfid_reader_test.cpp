@@ -232,3 +232,24 @@ TEST(RfidVersion, FrameReaderAndModule) {
 
 }  // namespace
 }  // namespace tessel::rfid
+
+namespace tessel::rfid {
+namespace {
+
+TEST(RfidIdleThread, CloseWakesAndEndsTheThreadAtOnce) {
+    platform::VirtualClock lineClock;
+    platform::VirtualPortOpener opener(lineClock);
+    reader::ReaderPort port(2, opener, platform::realClock());
+    RfidLink link(opener, lineClock);
+    FrameReaderFlags flags;
+    RfidReader rfid(port, link, flags, {.idleThread = true});
+    port.type = ReaderType::RfidFrame;
+    rfid.initialise();  // no reader on the line: only the thread starts
+    EXPECT_TRUE(rfid.idleThreadStarted());
+    rfid.close();  // the thread waits 20 s unless woken; close must not wait for that
+    EXPECT_FALSE(rfid.idleThreadStarted());
+    EXPECT_EQ(rfid.kind(), ReaderType::None);
+}
+
+}  // namespace
+}  // namespace tessel::rfid
