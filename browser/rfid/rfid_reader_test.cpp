@@ -101,6 +101,18 @@ TEST(RfidDetection, NothingAnsweringLeavesNoReaderAndAClosedPort) {
     EXPECT_FALSE(rig.port.isOpen());
 }
 
+TEST(RfidDetection, ModuleTerminalOpensThroughTheLinkTwice) {
+    sim::RfidModuleSim::Config config;
+    config.key = {0x5A, 0xC3, 0x3C, 0xA5};
+    sim::RfidModuleSim module(config);
+    module.misbehave(sim::RfidModuleSim::Fault::Silence, 1000);
+    RfidRig rig(module, ModelIndex::K240);
+    EXPECT_FALSE(rig.rfid.start(ReaderType::Auto));
+    const auto waits = rig.clock.waits();
+    EXPECT_EQ(std::count(waits.begin(), waits.end(), 2000ms), 1);
+    EXPECT_EQ(rig.rfid.lastError(), int(LinkResult::NoReply));
+}
+
 TEST(RfidTextInitialise, ParameterImageHasOneEntryPerParameter) {
     sim::RfidTextReader reader(1, 57600);
     reader.rejectParameter(0x10);
@@ -225,6 +237,8 @@ TEST(RfidVersion, FrameReaderAndModule) {
     EXPECT_EQ(moduleRig.rfid.kind(), ReaderType::RfidModule);
     EXPECT_EQ(module.option(), 8);
     EXPECT_EQ(moduleRig.rfid.version(), "V3.1|2.225");
+    const auto waits = moduleRig.clock.waits();
+    EXPECT_EQ(std::count(waits.begin(), waits.end(), 550ms), 1);  // the link's settling time
     moduleRig.rfid.close();
     EXPECT_EQ(moduleRig.rfid.kind(), ReaderType::None);
     EXPECT_EQ(moduleRig.rfid.version(), "");

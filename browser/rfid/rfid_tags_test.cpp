@@ -64,6 +64,8 @@ TEST(RfidTextScan, MifareDefaultPageSkipsTrailersAndLogsInPerSector) {
     EXPECT_EQ(result.blockSize, 16);
     EXPECT_EQ(result.userData, Bytes(10, 4));
     EXPECT_FALSE(t.rig.port.isOpen());
+    // Power-on leaves the reader 100 ms before the select command.
+    EXPECT_EQ(t.rig.clock.waits().back(), std::chrono::milliseconds(100));
 
     ASSERT_TRUE(t.rig.rfid.scan(tagRequest(-1, 50), result));
     Bytes expected;
@@ -209,6 +211,8 @@ TEST(RfidFrameScan, EmptyFieldFailsAfterEveryProtocolTwice) {
     EXPECT_FALSE(f.rig.rfid.scan(tagRequest(-1, 4), result));
     EXPECT_EQ(f.rig.rfid.lastError(), kRfidNoTag);
     EXPECT_EQ(f.reader.commands().size(), 4u + 8u);  // four selections, eight inventories
+    const auto waits = f.rig.clock.waits();
+    EXPECT_EQ(std::count(waits.begin(), waits.end(), std::chrono::milliseconds(100)), 8);
     EXPECT_EQ(f.rig.port.idleSemaphore.count(), 0);
 }
 
