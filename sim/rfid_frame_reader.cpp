@@ -84,6 +84,8 @@ std::string RfidFrameReader::inventory(std::uint8_t command) const {
                     const auto uid = s->uid();
                     groups += "[50" + ccd::toHex(std::span(uid).first(4)) + "00000000]";
                 }
+            } else if (protocol_ == 8) {
+                break;  // Tag-it answers below
             } else if (protocol_ == 16) {
                 if (const auto* v = std::get_if<Iso15693Tag>(&tag)) {
                     const auto uid = v->uid();
@@ -92,6 +94,10 @@ std::string RfidFrameReader::inventory(std::uint8_t command) const {
                 }
             }
         }
+    }
+    if (protocol_ == 8 && selected != kProtocols.end() && selected->inventoryCommand == command &&
+        !tagitInventory_.empty()) {
+        groups = "[" + tagitInventory_ + "]";
     }
     return line(groups.empty() ? "[]" : groups);
 }
@@ -110,6 +116,7 @@ std::string RfidFrameReader::blockCommand(const TagBytes& frame) {
     const std::uint8_t flags = frame[6];
     const std::uint8_t opcode = frame[7];
     const std::uint8_t block = frame[8];
+    if (opcode == 0x08 || opcode == 0x28) return tagitCommand(opcode, block);
     Iso15693Tag* tag = isoTag();
     if (!tag) return "[]";
     if (opcode == 0x20) {
@@ -120,6 +127,12 @@ std::string RfidFrameReader::blockCommand(const TagBytes& frame) {
     if (needsOptionFlag_ && flags != 0x40) return "[010F]";
     const std::span<const std::uint8_t, 4> data(frame.data() + 9, 4);
     return tag->write(block, data) ? "[00]" : "[010F]";
+}
+
+std::string RfidFrameReader::tagitCommand(std::uint8_t opcode, std::uint8_t block) const {
+    if (protocol_ != 8 || tagitInventory_.empty()) return "[]";
+    if (opcode == 0x28) return "[00]";
+    return block < tagitBlocks_.size() ? "[" + tagitBlocks_[block] + "]" : "[]";
 }
 
 }  // namespace tessel::sim

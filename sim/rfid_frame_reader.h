@@ -13,7 +13,8 @@
 //             then "[UID least significant first,40]"); "[]" when nothing answers
 //   18 00 20 B            ISO 15693 read block: "[00" data "]", "[]" when it fails
 //   18 F 21 B data        ISO 15693 write block (F 00 or 40): "[00]", or "[010F]" refused
-//   18 00 08 / 28         Tag-it read / write: "[]" (no Tag-it tag is modelled)
+//   18 00 08 B           Tag-it read block: the group text set for the block, "[]" without one
+//   18 00 28 B data      Tag-it write block: "[00]" (the groups set stay as they are)
 // An inventory for another protocol than the selected one finds nothing. Unknown commands get
 // no reply.
 
@@ -35,6 +36,12 @@ class RfidFrameReader final : public RfidReaderModel {
     // Bytes of an ISO 15693 UID the inventory reports (8 normally).
     void setUidBytes(std::size_t n) { uidBytes_ = n; }
     int protocol() const { return protocol_; }
+    // A Tag-it transponder in the field, given as the reader reports it: the inventory group
+    // text and one group text per block (the tag models have no Tag-it tag).
+    void setTagit(std::string inventoryGroup, std::vector<std::string> blockGroups) {
+        tagitInventory_ = std::move(inventoryGroup);
+        tagitBlocks_ = std::move(blockGroups);
+    }
 
   private:
     void hear(std::span<const std::uint8_t> bytes, platform::Micros t) override;
@@ -43,6 +50,7 @@ class RfidFrameReader final : public RfidReaderModel {
     void execute(const TagBytes& frame, platform::Micros t);
     std::string inventory(std::uint8_t command) const;
     std::string blockCommand(const TagBytes& frame);
+    std::string tagitCommand(std::uint8_t opcode, std::uint8_t block) const;
     Iso15693Tag* isoTag();
 
     std::string version_ = "\r\nFR-6 RFID reader V2.14\r\n";
@@ -50,6 +58,8 @@ class RfidFrameReader final : public RfidReaderModel {
     int protocol_ = 0;
     bool needsOptionFlag_ = false;
     std::size_t uidBytes_ = 8;
+    std::string tagitInventory_;
+    std::vector<std::string> tagitBlocks_;
 };
 
 }  // namespace tessel::sim

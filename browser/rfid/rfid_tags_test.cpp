@@ -216,6 +216,21 @@ TEST(RfidFrameScan, EmptyFieldFailsAfterEveryProtocolTwice) {
     EXPECT_EQ(f.rig.port.idleSemaphore.count(), 0);
 }
 
+TEST(RfidFrameScan, TagitFlagAndBlockCountLimitTheRead) {
+    FrameRig f;
+    // UID A1B2C3D4 (characters 4-11), flag 01 and 2 blocks (bytes 8 and 9).
+    f.reader.setTagit("0000A1B2C3D400000102",
+                      {"000000" "0102030405" "00", "000000" "00C0000000" "00",
+                       "000000" "FFFFFFFFFF" "00"});
+    RfidTagResult result;
+    ASSERT_TRUE(f.rig.rfid.scan(tagRequest(1, 20), result));
+    EXPECT_EQ(result.code, 8);
+    EXPECT_EQ(result.uid, "A1B2C3D4");
+    // Blocks 0 and 1 only (the tag has two), each 40 bits shifted by two, from byte 1 on.
+    EXPECT_EQ(result.userData, (Bytes{0x08, 0x0C, 0x10, 0x03, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(countOf(f.reader.commands(), "010B000304180008020000"), 0);
+}
+
 TEST(RfidFrameWrite, OptionFlagSwitchLastsForTheRestOfTheWrite) {
     FrameRig f;
     f.reader.setWriteNeedsOptionFlag(true);
