@@ -1,5 +1,6 @@
 #include "browser/rfid/rfid_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tessel::rfid {
@@ -368,7 +369,11 @@ void RfidReader::startIdleThread() {
 }
 
 bool RfidReader::idleOnce() {
-    if (port_.idleSemaphore.wait(idleSeconds_ * 1000u)) return false;
+    // At least a second, so that an idle time of 0 from the settings cannot make the thread
+    // spin; a time too long for the wait is the longest finite one.
+    const std::uint64_t ms = std::max<std::uint64_t>(idleSeconds_, 1) * 1000;
+    const auto wait = static_cast<std::uint32_t>(std::min<std::uint64_t>(ms, platform::kInfinite - 1));
+    if (port_.idleSemaphore.wait(wait)) return false;
     if (stop_) return false;
     port_.portLock.wait(platform::kInfinite);
     port_.closePort();

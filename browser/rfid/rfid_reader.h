@@ -191,13 +191,12 @@ class RfidReader {
     IsoUid moduleIsoUid() const;
     SectorKey moduleKey() const;
     bool linkCall(LinkResult result);
-    std::string loginKeyText() const { return request.keyText; }
 
     reader::ReaderPort& port_;
     RfidLink& link_;
     FrameReaderFlags& flags_;
     Options options_;
-    std::uint32_t idleSeconds_ = kDefaultIdleSeconds;
+    std::atomic<std::uint32_t> idleSeconds_{kDefaultIdleSeconds};  // read by the idle thread
     std::atomic<bool> stop_{false};
     platform::Semaphore exitSignal_;
     std::thread idleThread_;

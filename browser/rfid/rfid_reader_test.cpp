@@ -210,6 +210,19 @@ TEST(RfidIdle, UnusedFrameReaderIsClosedAndReopenedByTheNextScan) {
               (std::vector<std::string>{"010C00030410002101000000", "010B000304140401000000"}));
 }
 
+TEST(RfidIdle, IdleTimeFromTheSettingsIsKeptInRange) {
+    sim::RfidFrameReader reader;
+    RfidRig rig(reader, ModelIndex::K220);
+    ASSERT_TRUE(rig.rfid.start(ReaderType::Auto));
+    rig.clock.clearWaits();
+    rig.rfid.setIdleSeconds(0);
+    EXPECT_TRUE(rig.rfid.idleOnce());
+    rig.rfid.setIdleSeconds(5'000'000);  // more milliseconds than 32 bits hold
+    EXPECT_TRUE(rig.rfid.idleOnce());
+    EXPECT_EQ(rig.clock.waits(),
+              (std::vector<platform::Micros>{1s, platform::Millis(platform::kInfinite - 1)}));
+}
+
 TEST(RfidTransport, TextRepliesLoseNulBytesAndTheLineEnd) {
     sim::RfidTextReader reader(1, 57600);
     RfidRig rig(reader, ModelIndex::K230);

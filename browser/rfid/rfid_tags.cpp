@@ -36,8 +36,6 @@ void appendCut(Bytes& out, Bytes block, std::size_t keep, int blockNo, const Blo
     out.insert(out.end(), block.begin(), block.end());
 }
 
-std::string_view replyText(const Bytes& reply) { return asText(reply); }
-
 }  // namespace
 
 // ---- scan
@@ -104,7 +102,7 @@ bool RfidReader::scanText() {
         port_.lastError = selectReplyError(static_cast<char>(line[0]));
         return false;
     }
-    classify(replyText(line));
+    classify(asText(line));
     readUserData();
     return true;
 }
@@ -130,7 +128,7 @@ bool RfidReader::frameAttempt() {
     const bool answered = port_.readReply(reply, kCommandTimeoutMs);
     power(false);
     if (!answered) return false;
-    return takeFrameTag(replyText(reply));
+    return takeFrameTag(asText(reply));
 }
 
 bool RfidReader::takeFrameTag(std::string_view reply) {
@@ -493,7 +491,7 @@ bool RfidReader::writeModuleBlock(int block, std::span<const std::uint8_t> conte
 bool RfidReader::login(int sector) {
     if (sector < 0) return false;
     Bytes reply;
-    const std::string command = "l" + hex2(unsigned(sector)) + loginKeyText();
+    const std::string command = "l" + hex2(unsigned(sector)) + request.keyText;
     return transact(command, kCommandTimeoutMs, 2, reply) && asText(reply) == "L";
 }
 
