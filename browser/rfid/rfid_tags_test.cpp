@@ -44,13 +44,22 @@ sim::Iso15693Tag countingIso(std::uint8_t maker = sim::Iso15693Tag::kMakerPhilip
     return tag;
 }
 
-struct TextRig {
-    TextRig() : reader(1, 57600), rig(reader, ModelIndex::K230) {
+// A reader simulator with the reader under test started on it; the commands of the start-up
+// are forgotten.
+template <class Device>
+struct Started {
+    template <class... Args>
+    explicit Started(ModelIndex model, Args&&... args)
+        : reader(std::forward<Args>(args)...), rig(reader, model) {
         EXPECT_TRUE(rig.rfid.start(ReaderType::Auto));
-        reader.clearCommands();
+        if constexpr (requires { reader.clearCommands(); }) reader.clearCommands();
     }
-    sim::RfidTextReader reader;
+    Device reader;
     RfidRig rig;
+};
+
+struct TextRig : Started<sim::RfidTextReader> {
+    TextRig() : Started(ModelIndex::K230, 1, 57600) {}
 };
 
 TEST(RfidTextScan, MifareDefaultPageSkipsTrailersAndLogsInPerSector) {
@@ -163,13 +172,8 @@ TEST(RfidTextWrite, MifareTrailersOnlyOnExplicitAddresses) {
     EXPECT_EQ(t.rig.rfid.write(-1, data, "010203040506", 0), 0);
 }
 
-struct FrameRig {
-    FrameRig() : rig(reader, ModelIndex::K220) {
-        EXPECT_TRUE(rig.rfid.start(ReaderType::Auto));
-        reader.clearCommands();
-    }
-    sim::RfidFrameReader reader;
-    RfidRig rig;
+struct FrameRig : Started<sim::RfidFrameReader> {
+    FrameRig() : Started(ModelIndex::K220) {}
 };
 
 TEST(RfidFrameScan, Iso15693UidReversedAndDataCut) {
@@ -250,22 +254,19 @@ TEST(RfidFrameWrite, UnsupportedTagsWriteNothing) {
     EXPECT_EQ(f.rig.rfid.write(-1, counting(4), "", 0), 0);
 }
 
-struct ModuleRig {
-    ModuleRig() : module(config()), rig(module, ModelIndex::K240) {
-        EXPECT_TRUE(rig.rfid.start(ReaderType::Auto));
-    }
-    static sim::RfidModuleSim::Config config() {
-        sim::RfidModuleSim::Config c;
-        c.key = {0x5A, 0xC3, 0x3C, 0xA5};
-        return c;
-    }
-    sim::RfidModuleSim module;
-    RfidRig rig;
+sim::RfidModuleSim::Config moduleConfig() {
+    sim::RfidModuleSim::Config c;
+    c.key = {0x5A, 0xC3, 0x3C, 0xA5};
+    return c;
+}
+
+struct ModuleRig : Started<sim::RfidModuleSim> {
+    ModuleRig() : Started(ModelIndex::K240, moduleConfig()) {}
 };
 
 TEST(RfidModuleScan, ClassifiesByCodeByteAndReadsUserData) {
     ModuleRig m;
-    m.module.insert(numberedS50());
+    m.reader.insert(numberedS50());
     RfidTagResult result;
     ASSERT_TRUE(m.rig.rfid.scan(tagRequest(-1, 20), result));
     EXPECT_EQ(result.code, 3);
@@ -276,8 +277,8 @@ TEST(RfidModuleScan, ClassifiesByCodeByteAndReadsUserData) {
     EXPECT_EQ(result.userData, expected);
     EXPECT_EQ(m.rig.rfid.powerState, 0);
 
-    m.module.clearField();
-    m.module.insert(countingIso(sim::Iso15693Tag::kMakerSt));
+    m.reader.clearField();
+    m.reader.insert(countingIso(sim::Iso15693Tag::kMakerSt));
     ASSERT_TRUE(m.rig.rfid.scan(tagRequest(4, 6), result));
     EXPECT_EQ(result.code, 9);
     EXPECT_EQ(result.uid, "E002000000123456");
@@ -286,12 +287,12 @@ TEST(RfidModuleScan, ClassifiesByCodeByteAndReadsUserData) {
 
 TEST(RfidModuleWrite, Sr176BlocksAndIso15693) {
     ModuleRig m;
-    auto& iso = m.module.insert(countingIso());
+    auto& iso = m.reader.insert(countingIso());
     const Bytes data{1, 2, 3, 4, 5};
     EXPECT_EQ(m.rig.rfid.write(1, data, "", 0), 5);
     EXPECT_EQ(iso.read(0, 2), (Bytes{0, 1, 2, 3, 4, 5, 6, 7}));
 
-    m.module.clearField();
+    m.reader.clearField();
     EXPECT_EQ(m.rig.rfid.write(1, data, "", 0), 0);
 }
 
