@@ -48,15 +48,6 @@ const char* typeName(ReaderType type) {
     }
 }
 
-std::optional<int> parseNumber(const std::string& text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 bool isEngineRequest(int request) {
     return request == 1 || request == 2 || request == 3 || request == 4 || request == 8 ||
            request == 9;
@@ -84,6 +75,19 @@ bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream&
 }
 
 }  // namespace
+
+std::optional<int> parseNumber(const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::unique_ptr<platform::SerialPortOpener> deviceOpener(std::filesystem::path device) {
+    return std::make_unique<DeviceOpener>(std::move(device));
+}
 
 std::string jsonString(std::span<const std::uint8_t> bytes) {
     std::string out = "\"";
@@ -149,7 +153,7 @@ int runProbe(const ProbeOptions& options, platform::Clock& clock, std::ostream& 
     }
     std::unique_ptr<platform::SerialPortOpener> opener;
     if (!options.device.empty()) {
-        opener = std::make_unique<DeviceOpener>(options.device);
+        opener = deviceOpener(options.device);
     } else if (registry) {
         opener = std::make_unique<platform::PortMapOpener>(*registry, fs->root());
     } else {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -12,6 +13,7 @@
 
 #include "browser/reader/reader_types.h"
 #include "platform/clock.h"
+#include "platform/serial_port.h"
 
 namespace tessel::tools {
 
@@ -39,6 +41,12 @@ std::string jsonString(std::span<const std::uint8_t> bytes);
 
 // {"codeType":3,"codeTypeName":"Code 128","data":"...","ms":12}
 std::string decodeJson(const reader::ScanResult& result, std::int64_t ms);
+
+// A whole decimal number, or nullopt.
+std::optional<int> parseNumber(const std::string& text);
+
+// An opener that opens the host device, whatever port name it is asked for.
+std::unique_ptr<platform::SerialPortOpener> deviceOpener(std::filesystem::path device);
 
 // Options from the command line (without the program name); nullopt with a reason in error.
 std::optional<ProbeOptions> parseProbeArguments(std::span<const std::string> args,
