@@ -128,14 +128,14 @@ bool SymbologyConfig::configure(std::string_view section, char mode,
 bool SymbologyConfig::configure(std::string_view section, char mode,
                                 std::span<int* const> values) {
     if (mode != 'r' && mode != 'w') return false;
-    if (port_.type == ReaderType::CcdLaser) {
+    if (port_->type == ReaderType::CcdLaser) {
         const CcdOperation* op = findCcdOperation(section);
         if (!op) return false;
         expectCaller(values.size() == op->slots.size(), "value count differs from the section's");
         return configureCcd(*op, mode, values);
     }
     const PacketOperation* op =
-        isPacketType(port_.type) ? findPacketOperation(section, port_.type) : nullptr;
+        isPacketType(port_->type) ? findPacketOperation(section, port_->type) : nullptr;
     if (!op) return false;
     expectCaller(values.size() == op->slots.size(), "value count differs from the section's");
     return configurePacket(*op, mode, values);
@@ -163,13 +163,13 @@ bool SymbologyConfig::configure(std::string_view section, char mode, KeyValues& 
 
 std::vector<std::string_view> SymbologyConfig::keys(std::string_view section) const {
     std::vector<std::string_view> out;
-    if (port_.type == ReaderType::CcdLaser) {
+    if (port_->type == ReaderType::CcdLaser) {
         if (const CcdOperation* op = findCcdOperation(section)) {
             for (const CcdSlot& slot : op->slots) out.push_back(slot.key);
         }
-    } else if (isPacketType(port_.type)) {
-        if (const PacketOperation* op = findPacketOperation(section, port_.type)) {
-            for (const PacketSlot& slot : op->slots) out.push_back(slot.wire(port_.type) ? slot.key : "");
+    } else if (isPacketType(port_->type)) {
+        if (const PacketOperation* op = findPacketOperation(section, port_->type)) {
+            for (const PacketSlot& slot : op->slots) out.push_back(slot.wire(port_->type) ? slot.key : "");
         }
     }
     return out;
@@ -193,7 +193,7 @@ HostOptions SymbologyConfig::hostOptions() const {
 int& SymbologyConfig::hostField(HostField field) { return hostValues_[field]; }
 
 int SymbologyConfig::readCcdSlot(const CcdSlot& slot) const {
-    const std::uint8_t byte = port_.configBlock[slot.byte];
+    const std::uint8_t byte = port_->configBlock[slot.byte];
     switch (slot.place) {
         case CcdPlace::Bits:
             return static_cast<int>((byte >> slot.lo) & rangeMask(slot));
@@ -207,7 +207,7 @@ int SymbologyConfig::readCcdSlot(const CcdSlot& slot) const {
 }
 
 void SymbologyConfig::writeCcdSlot(const CcdSlot& slot, int value) {
-    std::uint8_t& byte = port_.configBlock[slot.byte];
+    std::uint8_t& byte = port_->configBlock[slot.byte];
     const auto setBits = [&](std::uint32_t bits) {
         const std::uint32_t mask = rangeMask(slot) << slot.lo;
         byte = static_cast<std::uint8_t>((byte & ~mask) | ((bits << slot.lo) & mask));
@@ -229,8 +229,8 @@ void SymbologyConfig::writeCcdSlot(const CcdSlot& slot, int value) {
 
 bool SymbologyConfig::configureCcd(const CcdOperation& op, char mode,
                                    std::span<int* const> values) {
-    if (port_.configBlock.size() < kMinConfigBlock) return false;
-    port_.portLock.wait(platform::kInfinite);
+    if (port_->configBlock.size() < kMinConfigBlock) return false;
+    port_->portLock.wait(platform::kInfinite);
     bool done = true;
     if (mode == 'r') {
         for (std::size_t i = 0; i < op.slots.size(); ++i) {
@@ -239,23 +239,23 @@ bool SymbologyConfig::configureCcd(const CcdOperation& op, char mode,
     } else {
         done = writeCcd(op, values);
     }
-    port_.portLock.release();
+    port_->portLock.release();
     return done;
 }
 
 bool SymbologyConfig::writeCcd(const CcdOperation& op, std::span<int* const> values) {
-    const Bytes before = port_.configBlock;
+    const Bytes before = port_->configBlock;
     for (std::size_t i = 0; i < op.slots.size(); ++i) {
         if (values[i]) writeCcdSlot(op.slots[i], *values[i]);
     }
     if (op.shared && values[op.shared->enableSlot]) {
         const SharedBit& shared = *op.shared;
-        const bool partnerOn = (port_.configBlock[shared.partnerByte] >> shared.partnerBit) & 1u;
+        const bool partnerOn = (port_->configBlock[shared.partnerByte] >> shared.partnerBit) & 1u;
         const bool on = *values[shared.enableSlot] != 0;
         const CcdSlot sharedSlot{"", CcdPlace::Bits, shared.byte, shared.bit, shared.bit};
         if (on || !partnerOn) writeCcdSlot(sharedSlot, on ? 1 : 0);
     }
-    if (port_.configBlock == before) return true;
+    if (port_->configBlock == before) return true;
 
     const auto modeSlot = std::find_if(op.slots.begin(), op.slots.end(), [](const CcdSlot& s) {
         return s.key == kScanModeBits.key;
@@ -264,10 +264,10 @@ bool SymbologyConfig::writeCcd(const CcdOperation& op, std::span<int* const> val
         modeSlot == op.slots.end() ? nullptr : values[static_cast<std::size_t>(modeSlot - op.slots.begin())];
     if (newMode && scanMode == 3) {
         // Leaving scan mode 3 needs a fresh port at the engine's speed before the save.
-        port_.closePort();
-        port_.openPort();
-        port_.setSpeed(kReopenBaud);
-        port_.clock().sleepMs(kReopenPauseMs);
+        port_->closePort();
+        port_->openPort();
+        port_->setSpeed(kReopenBaud);
+        port_->clock().sleepMs(kReopenPauseMs);
     }
     if (!saveBlock(before)) return false;
     if (newMode) scanMode = *newMode;
@@ -276,18 +276,18 @@ bool SymbologyConfig::writeCcd(const CcdOperation& op, std::span<int* const> val
 
 bool SymbologyConfig::saveBlock(const Bytes& before) {
     Bytes reply;
-    if (port_.transact("SAVE" + formatHexBlock(port_.configBlock), kCommandTimeoutMs, &reply, 1)) {
+    if (port_->transact("SAVE" + formatHexBlock(port_->configBlock), kCommandTimeoutMs, &reply, 1)) {
         return true;
     }
-    port_.configBlock = before;
+    port_->configBlock = before;
     return false;
 }
 
 bool SymbologyConfig::closingWrite() {
-    if (port_.type != ReaderType::CcdLaser || port_.configBlock.size() < kMinConfigBlock) {
+    if (port_->type != ReaderType::CcdLaser || port_->configBlock.size() < kMinConfigBlock) {
         return false;
     }
-    const Bytes before = port_.configBlock;
+    const Bytes before = port_->configBlock;
     const HostOptions options = hostOptions();
     writeCcdSlot(kTransmitEan13CheckDigitBit, options.transmitEan13CheckDigit);
     writeCcdSlot(kConvertToEAN13Bit, options.convertToEAN13);
@@ -305,9 +305,9 @@ bool SymbologyConfig::configurePacket(const PacketOperation& op, char mode,
 }
 
 bool SymbologyConfig::readPacket(const PacketOperation& op, std::span<int* const> values) {
-    const ReaderType type = port_.type;
+    const ReaderType type = port_->type;
     Bytes reply;
-    if (port_.transact(encodeParamRequest(op, type), kCommandTimeoutMs, &reply, kParamRetries)) {
+    if (port_->transact(encodeParamRequest(op, type), kCommandTimeoutMs, &reply, kParamRetries)) {
         const auto found = parseParamReply(op, type, reply);
         if (!found) return false;
         for (std::size_t i = 0; i < op.slots.size(); ++i) {
@@ -319,14 +319,14 @@ bool SymbologyConfig::readPacket(const PacketOperation& op, std::span<int* const
     for (std::size_t i = 0; i < op.slots.size(); ++i) {
         const ParamWire* wire = op.slots[i].wire(type);
         if (!values[i] || !wire) continue;
-        if (wire->coding == ParamCoding::AimTime) *values[i] = static_cast<int>(port_.aimDurtion);
+        if (wire->coding == ParamCoding::AimTime) *values[i] = static_cast<int>(port_->aimDurtion);
         cache[i] = *values[i];
     }
     return true;
 }
 
 bool SymbologyConfig::writePacket(const PacketOperation& op, std::span<int* const> values) {
-    const ReaderType type = port_.type;
+    const ReaderType type = port_->type;
     auto& cache = cache_[&op];
     Bytes pairs;
     std::optional<int> newScanMode;
@@ -334,7 +334,7 @@ bool SymbologyConfig::writePacket(const PacketOperation& op, std::span<int* cons
         const ParamWire* wire = op.slots[i].wire(type);
         if (!values[i] || !wire) continue;
         if (wire->coding == ParamCoding::AimTime) {
-            port_.aimDurtion = static_cast<std::uint32_t>(std::max(*values[i], 0));
+            port_->aimDurtion = static_cast<std::uint32_t>(std::max(*values[i], 0));
             continue;
         }
         if (op.slots[i].key == "scanMode") newScanMode = *values[i];
@@ -344,7 +344,7 @@ bool SymbologyConfig::writePacket(const PacketOperation& op, std::span<int* cons
     }
     if (!pairs.empty()) {
         Bytes reply;
-        if (!port_.transact(encodeParameterSend(pairs), kCommandTimeoutMs, &reply, kParamRetries)) {
+        if (!port_->transact(encodeParameterSend(pairs), kCommandTimeoutMs, &reply, kParamRetries)) {
             return false;
         }
         for (std::size_t i = 0; i < op.slots.size(); ++i) {

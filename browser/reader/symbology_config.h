@@ -50,7 +50,9 @@ using KeyValues = std::map<std::string, int, std::less<>>;
 class SymbologyConfig {
   public:
     // port is port 1; it must outlive this object.
-    explicit SymbologyConfig(ReaderPort& port) : port_(port) {}
+    explicit SymbologyConfig(ReaderPort& port) : port_(&port) {}
+    // Moves to a rebuilt port 1; caches and host options stay.
+    void setPort(ReaderPort& port) { port_ = &port; }
 
     // The operation of section for the port's current engine; values.size() must equal the
     // operation's slot count (a caller bug otherwise).
@@ -86,7 +88,7 @@ class SymbologyConfig {
     bool readPacket(const PacketOperation& op, std::span<int* const> values);
     bool writePacket(const PacketOperation& op, std::span<int* const> values);
 
-    ReaderPort& port_;
+    ReaderPort* port_;
     std::map<HostField, int> hostValues_;
     std::map<const PacketOperation*, std::vector<int>> cache_;
 };
