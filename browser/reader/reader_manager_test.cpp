@@ -7,6 +7,7 @@
 #include "platform/temp_dir.h"
 #include "sim/ccd_laser_engine.h"
 #include "sim/packet_engine.h"
+#include "sim/pictures.h"
 
 namespace tessel::reader {
 namespace {
@@ -258,22 +259,9 @@ TEST_F(ManagerTest, TextEngineInScanMode7RefusesAnUnknownCode) {
     EXPECT_FALSE(ccd.triggered());  // listened, never triggered
 }
 
-// A picture file of the engine's: a 32 × 16 gradient, JPEG or BMP.
-Bytes pictureFile(platform::PictureFormat format, platform::Picture* picture = nullptr) {
-    platform::Picture p{32, 16, 1, {}};
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 32; ++x) p.pixels.push_back(static_cast<std::uint8_t>(x * 7 + y * 3));
-    }
-    if (picture) *picture = p;
-    return *platform::jpegImaging().encode(p, format, 1 << 20);
-}
-
 TEST_F(ManagerTest, CapturedImagesAreTurnedOnTheOlderTerminals) {
     sim::PacketEngine engine(PacketKind::Imager2D, 115200);
-    platform::Picture picture;
-    const Bytes bmp = pictureFile(platform::PictureFormat::Bmp, &picture);
-    engine.setImage(bmp);
-    engine.setParameter(packet::kImageFormatParam, 3);
+    engine.setParameter(packet::kImageFormatParam, packet::kBmpFormat);
     plug(engine);
     ASSERT_TRUE(manager.start(ReaderType::Imager2D, ReaderType::None));
     Progress progress;
@@ -281,13 +269,12 @@ TEST_F(ManagerTest, CapturedImagesAreTurnedOnTheOlderTerminals) {
     ASSERT_TRUE(manager.captureImage(3000, &progress, image));
     EXPECT_EQ(progress.range, (std::pair{0, 100}));
     EXPECT_EQ(progress.positions.back(), 100);
-    EXPECT_EQ(platform::jpegImaging().decode(image), platform::rotate180(picture));
+    EXPECT_EQ(platform::jpegImaging().decode(image), platform::rotate180(sim::scene()));
     EXPECT_EQ(manager.processedImage(), image);
 
-    const Bytes jpeg = pictureFile(platform::PictureFormat::Jpeg);
-    engine.setImage(jpeg);
     engine.setParameter(packet::kImageFormatParam, 1);
     ASSERT_TRUE(manager.captureImage(3000, nullptr, image));
+    const Bytes jpeg = sim::sceneFile(platform::PictureFormat::Jpeg);
     EXPECT_LE(image.size(), jpeg.size());
     const auto sent = platform::jpegImaging().decode(jpeg);
     const auto turned = platform::jpegImaging().decode(image);
@@ -298,8 +285,7 @@ TEST_F(ManagerTest, CapturedImagesAreTurnedOnTheOlderTerminals) {
 TEST_F(ManagerTest, K240DeliversTheImageAsReceivedAndTheHandheldCapturesNothing) {
     setModel("DEVK240CE");
     sim::PacketEngine engine(PacketKind::Imager2D, 115200);
-    const Bytes jpeg = pictureFile(platform::PictureFormat::Jpeg);
-    engine.setImage(jpeg);
+    const Bytes jpeg = sim::sceneFile(platform::PictureFormat::Jpeg);
     plug(engine);
     ASSERT_TRUE(manager.start(ReaderType::Imager2D, ReaderType::None));
     Bytes image;
