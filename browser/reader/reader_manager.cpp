@@ -104,7 +104,7 @@ bool ReaderManager::configurePort1() {
         case ReaderType::Imager2D4507:
         case ReaderType::LongRange1D955:
             linkSetup(port);
-            readAllSettings();
+            symbology_.readAll();
             break;
         case ReaderType::CcdLaser:
             readConfiguration(port);
@@ -114,14 +114,6 @@ bool ReaderManager::configurePort1() {
     }
     writeStartupValues();
     return true;
-}
-
-void ReaderManager::readAllSettings() {
-    for (const PacketOperation& op : packetOperations()) {
-        if (!op.on(port1_->type)) continue;
-        KeyValues values;
-        symbology_.configure(op.section, 'r', values);
-    }
 }
 
 void ReaderManager::writeStartupValues() {

@@ -110,7 +110,6 @@ class ReaderManager {
   private:
     bool startPort1(ReaderType request);
     bool configurePort1();
-    void readAllSettings();
     void writeStartupValues();
     bool startPort2(ReaderType request);
     void startIdleClose();

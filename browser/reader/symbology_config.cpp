@@ -175,6 +175,14 @@ std::vector<std::string_view> SymbologyConfig::keys(std::string_view section) co
     return out;
 }
 
+void SymbologyConfig::readAll() {
+    for (const PacketOperation& op : packetOperations()) {
+        if (!op.on(port_->type)) continue;
+        KeyValues values;
+        configure(op.section, 'r', values);
+    }
+}
+
 HostOptions SymbologyConfig::hostOptions() const {
     auto value = [&](HostField field) {
         const auto found = hostValues_.find(field);

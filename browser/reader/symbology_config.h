@@ -67,6 +67,10 @@ class SymbologyConfig {
     // that no settings key carries); empty when the engine has no such section.
     std::vector<std::string_view> keys(std::string_view section) const;
 
+    // Reads every packet-engine section the port's engine has, which fills the caches, so that
+    // later writes send only what differs from the engine.
+    void readAll();
+
     // Text engine at close: the three host-held EAN-13/UPC-A options go into their engine bits
     // exactly, and the block is saved. Does not take the port lock.
     bool closingWrite();
