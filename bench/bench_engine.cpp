@@ -133,6 +133,28 @@ struct Bench {
     std::optional<reader::ReaderPort> port;
     reader::AimToggle toggle;
     bool ready = false;
+
+    // Marks the start of a measured stretch of line traffic.
+    void startMeasure() {
+        bytesBefore_ = counting.bytesBothWays();
+        waitedBefore_ = clock.waited();
+        start_ = clock.now();
+    }
+    // Adds the time from startMeasure to end, and what the line needed for the bytes exchanged
+    // since then plus the fixed waits asked for meanwhile.
+    void stopMeasure(Micros end) {
+        const auto lineTime = platform::characterTime(port->serial()->settings(),
+                                                      counting.bytesBothWays() - bytesBefore_);
+        measured += static_cast<double>((end - start_).count());
+        needed += static_cast<double>((lineTime + clock.waited() - waitedBefore_).count());
+    }
+    double measured = 0;  // µs
+    double needed = 0;    // µs
+
+  private:
+    std::size_t bytesBefore_ = 0;
+    Micros waitedBefore_{0};
+    Micros start_{0};
 };
 
 void BM_ImageTransfer(benchmark::State& state) {
@@ -147,13 +169,9 @@ void BM_ImageTransfer(benchmark::State& state) {
     }
     bench.pty->withModel([&](platform::DeviceModel&) { bench.engine.setImage(picture); });
 
-    double measured = 0;
-    double needed = 0;
     bool whole = true;
     for (auto _ : state) {
-        const auto bytesBefore = bench.counting.bytesBothWays();
-        const auto waitedBefore = bench.clock.waited();
-        const auto start = bench.clock.now();
+        bench.startMeasure();
         reader::Bytes image;
         const bool pulled = reader::trigger(*bench.port, true, bench.toggle);
         const bool received = pulled && reader::receiveImage(*bench.port, {}, image);
@@ -164,18 +182,14 @@ void BM_ImageTransfer(benchmark::State& state) {
         reader::trigger(*bench.port, false, bench.toggle);
         whole = whole && received && image.size() >= picture.size() &&
                 std::equal(picture.begin(), picture.end(), image.begin());
-
-        const auto lineTime = platform::characterTime(bench.port->serial()->settings(),
-                                                      bench.counting.bytesBothWays() - bytesBefore);
-        measured += static_cast<double>((end - start).count());
-        needed += static_cast<double>((lineTime + bench.clock.waited() - waitedBefore).count());
+        bench.stopMeasure(end);
     }
     if (!whole) {
         state.SkipWithError("the image did not arrive whole");
         return;
     }
-    state.counters["image_overhead_ratio"] = measured / needed;
-    state.counters["transfer_ms"] = measured / 1000 / static_cast<double>(state.iterations());
+    state.counters["image_overhead_ratio"] = bench.measured / bench.needed;
+    state.counters["transfer_ms"] = bench.measured / 1000 / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ImageTransfer)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -233,13 +247,9 @@ void BM_ConfigRoundtrip(benchmark::State& state) {
         return;
     }
     const auto type = reader::ReaderType::Imager2D;
-    double measured = 0;
-    double needed = 0;
     bool complete = true;
     for (auto _ : state) {
-        const auto bytesBefore = bench.counting.bytesBothWays();
-        const auto waitedBefore = bench.clock.waited();
-        const auto start = bench.clock.now();
+        bench.startMeasure();
         reader::SymbologyConfig reading(*bench.port);
         reader::SymbologyConfig writing(*bench.port);
         for (const reader::PacketOperation& op : reader::packetOperations()) {
@@ -248,20 +258,16 @@ void BM_ConfigRoundtrip(benchmark::State& state) {
             complete = reading.configure(op.section, 'r', values) &&
                        writing.configure(op.section, 'w', values) && complete;
         }
-        const auto end = bench.clock.now();
-        const auto lineTime = platform::characterTime(bench.port->serial()->settings(),
-                                                      bench.counting.bytesBothWays() - bytesBefore);
-        measured += static_cast<double>((end - start).count());
-        needed += static_cast<double>((lineTime + bench.clock.waited() - waitedBefore).count());
+        bench.stopMeasure(bench.clock.now());
     }
     if (!complete) {
         state.SkipWithError("a section was refused");
         return;
     }
     const auto iterations = static_cast<double>(state.iterations());
-    state.counters["config_roundtrip_ms"] = measured / 1000 / iterations;
-    state.counters["config_line_ms"] = needed / 1000 / iterations;
-    state.counters["config_overhead_ratio"] = measured / needed;
+    state.counters["config_roundtrip_ms"] = bench.measured / 1000 / iterations;
+    state.counters["config_line_ms"] = bench.needed / 1000 / iterations;
+    state.counters["config_overhead_ratio"] = bench.measured / bench.needed;
 }
 BENCHMARK(BM_ConfigRoundtrip)->Iterations(5)->Unit(benchmark::kMillisecond);
 

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "browser/reader/engine.h"
-#include "platform/virtual_serial.h"
+#include "browser/reader/engine_port_fixture.h"
 #include "sim/ccd_laser_engine.h"
 #include "sim/packet_engine.h"
 
@@ -13,16 +12,10 @@ namespace {
 using reader::ReaderType;
 namespace packet = sim::packet;
 
-class ProbeSettings : public ::testing::Test {
+class ProbeSettings : public reader::testing::EnginePortTest {
   protected:
-    void connect(platform::DeviceModel& engine, ReaderType type, std::uint32_t baud) {
-        opener.plug("COM1:", engine);
-        port.type = type;
-        ASSERT_TRUE(port.openPort());
-        ASSERT_TRUE(port.setSpeed(baud));
-        if (type == ReaderType::CcdLaser) {
-            ASSERT_TRUE(reader::readConfiguration(port));
-        }
+    void connectAndRead(platform::DeviceModel& engine, ReaderType type, std::uint32_t baud) {
+        connect(engine, type, baud);
         config.readAll();
     }
 
@@ -39,17 +32,13 @@ class ProbeSettings : public ::testing::Test {
         return text.substr(body, text.find("\r\n\r\n", body) - body + 2);
     }
 
-    platform::VirtualClock clock;
-    platform::VirtualPortOpener opener{clock};
-    reader::ReaderPort port{1, opener, clock};
-    reader::SymbologyConfig config{port};
 };
 
 TEST_F(ProbeSettings, ExportWritesTheImagersSectionsAsTheBrowserDoes) {
     sim::PacketEngine engine(sim::PacketKind::Imager2D, 115200);
     engine.setParameter(packet::param(0x88), 37);
     engine.setParameter(packet::param(0x12), 6);
-    connect(engine, ReaderType::Imager2D, 115200);
+    connectAndRead(engine, ReaderType::Imager2D, 115200);
     settings::IniStore store;
     exportEngineSettings(config, ReaderType::Imager2D, store);
     const std::string text = store.text();
@@ -70,7 +59,7 @@ TEST_F(ProbeSettings, ExportWritesTheImagersSectionsAsTheBrowserDoes) {
 
 TEST_F(ProbeSettings, ApplySendsOnlyWhatDiffersAndItsOwnExportSendsNothing) {
     sim::PacketEngine engine(sim::PacketKind::Imager2D, 115200);
-    connect(engine, ReaderType::Imager2D, 115200);
+    connectAndRead(engine, ReaderType::Imager2D, 115200);
     settings::IniStore exported;
     exportEngineSettings(config, ReaderType::Imager2D, exported);
     engine.clearCommands();
@@ -88,7 +77,7 @@ TEST_F(ProbeSettings, ApplySendsOnlyWhatDiffersAndItsOwnExportSendsNothing) {
 
 TEST_F(ProbeSettings, TextEngineRoundTripsThroughTheFile) {
     sim::CcdLaserEngine ccd;
-    connect(ccd, ReaderType::CcdLaser, 115200);
+    connectAndRead(ccd, ReaderType::CcdLaser, 115200);
     settings::IniStore store;
     exportEngineSettings(config, ReaderType::CcdLaser, store);
     const std::string text = store.text();

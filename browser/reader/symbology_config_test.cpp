@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "browser/reader/engine.h"
+#include "browser/reader/engine_port_fixture.h"
 #include "sim/ccd_laser_engine.h"
 #include "sim/packet_engine.h"
 
@@ -12,27 +12,15 @@ namespace {
 using sim::PacketKind;
 namespace packet = sim::packet;
 
-class SymbologyTest : public ::testing::Test {
+class SymbologyTest : public testing::EnginePortTest {
   protected:
-    void connect(platform::DeviceModel& engine, ReaderType type, std::uint32_t baud) {
-        opener.plug("COM1:", engine);
-        port.type = type;
-        ASSERT_TRUE(port.openPort());
-        ASSERT_TRUE(port.setSpeed(baud));
-    }
-
     void connectCcd() {
         connect(ccd, ReaderType::CcdLaser, 115200);
-        ASSERT_TRUE(readConfiguration(port));
         ccd.clearCommands();
     }
 
     bool engineBit(int byte, int bit) const { return (ccd.configBlock()[byte] >> bit) & 1; }
 
-    platform::VirtualClock clock;
-    platform::VirtualPortOpener opener{clock};
-    ReaderPort port{1, opener, clock};
-    SymbologyConfig config{port};
     sim::CcdLaserEngine ccd;
 };
 
