@@ -171,11 +171,10 @@ void ReaderManager::stopIdleClose() {
     if (!idleThread_.joinable()) return;
     idleStop_ = true;
     port2_->idleSemaphore.release();
-    if (idleExit_.wait(kIdleExitWaitMs)) {
-        idleThread_.join();
-    } else {
-        idleThread_.detach();  // stuck on the port lock; it ends with the process
-    }
+    idleExit_.wait(kIdleExitWaitMs);
+    // A thread still running is finishing a close under port 2's lock; it must end before the
+    // port it uses is rebuilt.
+    idleThread_.join();
 }
 
 // ---- Reading ----

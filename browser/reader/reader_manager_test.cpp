@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <thread>
 
 #include "platform/temp_dir.h"
 #include "sim/ccd_laser_engine.h"
@@ -58,12 +60,13 @@ class VanishingOpener final : public platform::SerialPortOpener {
 
 class FakeRfid final : public RfidReader {
   public:
+    ReaderType kind = ReaderType::RfidModule;
     bool open(ReaderPort& port, ModelIndex) override {
         port.lastError = openError;
         return openError == 0;
     }
     bool detect(ReaderPort& port, ReaderType, ModelIndex) override {
-        port.type = ReaderType::RfidModule;
+        port.type = kind;
         return true;
     }
     bool configure(ReaderPort&) override { return true; }
@@ -310,6 +313,24 @@ TEST_F(ManagerTest, RfidStopNeverWaitsForPort2sLock) {
     manager.port(2).portLock.release();
     EXPECT_TRUE(manager.stop(false, true));
     EXPECT_EQ(rfid.triggerOffs, 1);
+}
+
+TEST_F(ManagerTest, FrameReaderGetsAnIdleCloseThreadThatCloseEnds) {
+    rfid.kind = ReaderType::RfidFrame;
+    sim::PacketEngine idle(PacketKind::Imager2D, 115200);  // anything that opens as COM2:
+    opener.plug("COM2:", idle);
+    ASSERT_TRUE(manager.start(ReaderType::None, ReaderType::Auto));
+    ASSERT_TRUE(manager.port(2).openPort());
+    // The thread waits the idle time on the idle semaphore, then closes the port.
+    for (int i = 0; i < 2000 && manager.port(2).isOpen(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the thread runs for real
+    }
+    EXPECT_FALSE(manager.port(2).isOpen());
+    manager.close(2);
+    const auto waits = clock.waits();
+    EXPECT_NE(std::find(waits.begin(), waits.end(), Millis(20000)), waits.end());
+    EXPECT_FALSE(manager.rfidAvailable());
+    EXPECT_EQ(manager.scannerType(2), ReaderType::None);
 }
 
 TEST_F(ManagerTest, ReadsRecoverWhenAVanishedEngineComesBack) {
