@@ -92,5 +92,17 @@ TEST_F(ProbeSettings, TextEngineRoundTripsThroughTheFile) {
     EXPECT_EQ(ccd.configBlock()[18] & 0x7F, 20);
 }
 
+TEST(ProbeSettingsArguments, SettingsTakesNoValueAndApplyTakesAFile) {
+    std::string error;
+    const std::vector<std::string> args{"--settings", "--apply", "engine.ini", "--model", "2"};
+    const auto options = parseProbeArguments(args, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->settings);
+    EXPECT_EQ(options->applyFile, "engine.ini");
+    EXPECT_EQ(options->model, reader::ModelIndex::K230);
+    const std::vector<std::string> missing{"--apply"};
+    EXPECT_FALSE(parseProbeArguments(missing, error));
+}
+
 }  // namespace
 }  // namespace tessel::tools
