@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 
+// jpeglib.h uses FILE without including <cstdio> itself.
 #include <jpeglib.h>
 
 namespace tessel::platform {
@@ -55,7 +56,8 @@ void put16(Bytes& out, std::uint16_t v) {
 }
 
 std::size_t bmpStride(int width, int bits) {
-    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) / 8 + 3) & ~std::size_t{3};
+    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) / 8 + 3) &
+           ~std::size_t{3};
 }
 
 bool isBmp(ByteView file) {
@@ -83,7 +85,8 @@ std::optional<Picture> decodeBmp(ByteView file) {
     if (bits == 8 && (palette > offset || offset - palette < 256 * 4)) return std::nullopt;
 
     Picture picture{width, height, bits == 8 ? 1 : 3, {}};
-    picture.pixels.reserve(std::size_t(width) * std::size_t(height) * std::size_t(picture.channels));
+    picture.pixels.reserve(std::size_t(width) * std::size_t(height) *
+                           std::size_t(picture.channels));
     for (std::int32_t y = 0; y < height; ++y) {
         const std::int32_t row = topDown ? y : height - 1 - y;
         const std::uint8_t* p = &file[offset + std::size_t(row) * stride];
@@ -113,7 +116,8 @@ Bytes encodeBmp(const Picture& picture) {
     put32(out, static_cast<std::uint32_t>(picture.height));
     put16(out, 1);
     put16(out, static_cast<std::uint16_t>(bits));
-    for (int i = 0; i < 6; ++i) put32(out, i == 1 ? static_cast<std::uint32_t>(stride * std::size_t(picture.height)) : 0);
+    for (int i = 0; i < 6; ++i)
+        put32(out, i == 1 ? static_cast<std::uint32_t>(stride * std::size_t(picture.height)) : 0);
     for (std::size_t i = 0; i < paletteBytes / 4; ++i) {
         const auto g = static_cast<std::uint8_t>(i);
         out.insert(out.end(), {g, g, g, 0});
@@ -171,7 +175,8 @@ bool decodeJpegInto(ByteView file, Picture& picture) {
     picture.width = static_cast<int>(info.output_width);
     picture.height = static_cast<int>(info.output_height);
     picture.channels = info.output_components;
-    const std::size_t rowBytes = std::size_t(info.output_width) * std::size_t(info.output_components);
+    const std::size_t rowBytes =
+        std::size_t(info.output_width) * std::size_t(info.output_components);
     picture.pixels.resize(rowBytes * info.output_height);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = &picture.pixels[info.output_scanline * rowBytes];
@@ -304,8 +309,8 @@ class JpegImaging final : public Imaging {
 
     std::optional<Bytes> encode(const Picture& picture, PictureFormat format,
                                 std::size_t maxBytes) override {
-        const std::size_t expected =
-            std::size_t(picture.width) * std::size_t(picture.height) * std::size_t(picture.channels);
+        const std::size_t expected = std::size_t(picture.width) * std::size_t(picture.height) *
+                                     std::size_t(picture.channels);
         if (picture.width <= 0 || picture.height <= 0 ||
             (picture.channels != 1 && picture.channels != 3) || picture.pixels.size() != expected) {
             return std::nullopt;

@@ -11,7 +11,8 @@ Picture gradient(int width, int height, int channels) {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             for (int c = 0; c < channels; ++c) {
-                p.pixels.push_back(static_cast<std::uint8_t>(x * 8 + c * 40 + (y < height / 2 ? 0 : 100)));
+                p.pixels.push_back(
+                    static_cast<std::uint8_t>(x * 8 + c * 40 + (y < height / 2 ? 0 : 100)));
             }
         }
     }

@@ -62,21 +62,22 @@ std::string_view presenceKey(ReaderType type) {
 std::vector<std::string_view> exportSections(ReaderType type) {
     switch (type) {
         case CcdLaser:
-            return {"Barcode Reader CCD/Laser", "CodaBar CCD/Laser", "ISBT128 CCD/Laser",
-                    "Code128 CCD/Laser", "Ean128 CCD/Laser", "Code39 CCD/Laser",
-                    "Code93 CCD/Laser", "EAN-13,UPC-A CCD/Laser", "EAN-8 CCD/Laser",
-                    "GTIN CCD/Laser", "Industrial25 CCD/Laser", "Interleaved25 CCD/Laser",
-                    "Matrix25 CCD/Laser", "MSI CCD/Laser", "Negative barcode CCD/Laser",
-                    "Pharmacode CCD/Laser", "Plessey CCD/Laser", "RSS CCD/Laser",
-                    "Telepen CCD/Laser", "UPC-E CCD/Laser"};
+            return {
+                "Barcode Reader CCD/Laser", "CodaBar CCD/Laser",      "ISBT128 CCD/Laser",
+                "Code128 CCD/Laser",        "Ean128 CCD/Laser",       "Code39 CCD/Laser",
+                "Code93 CCD/Laser",         "EAN-13,UPC-A CCD/Laser", "EAN-8 CCD/Laser",
+                "GTIN CCD/Laser",           "Industrial25 CCD/Laser", "Interleaved25 CCD/Laser",
+                "Matrix25 CCD/Laser",       "MSI CCD/Laser",          "Negative barcode CCD/Laser",
+                "Pharmacode CCD/Laser",     "Plessey CCD/Laser",      "RSS CCD/Laser",
+                "Telepen CCD/Laser",        "UPC-E CCD/Laser"};
         case Imager2D:
         case Imager2D4507: {
             std::vector<std::string_view> all{
-                "Barcode Reader 2D",  "Codabar 2D/1D_LR",      "Code11 2D",
-                "Code128 2D/1D_LR",   "Code39 2D/1D_LR",       "Code93 2D/1D_LR",
-                "Composite 2D",       "Industrial25 2D/1D_LR", "EAN,JAN 2D/1D_LR",
-                "Interleaved25 2D/1D_LR", "MacroPDF 2D",       "Miscellaneous Option 2D/1D_LR",
-                "MSI 2D/1D_LR",       "PostalCode 2D",         "RSS 2D/1D_LR"};
+                "Barcode Reader 2D",      "Codabar 2D/1D_LR",      "Code11 2D",
+                "Code128 2D/1D_LR",       "Code39 2D/1D_LR",       "Code93 2D/1D_LR",
+                "Composite 2D",           "Industrial25 2D/1D_LR", "EAN,JAN 2D/1D_LR",
+                "Interleaved25 2D/1D_LR", "MacroPDF 2D",           "Miscellaneous Option 2D/1D_LR",
+                "MSI 2D/1D_LR",           "PostalCode 2D",         "RSS 2D/1D_LR"};
             if (type == Imager2D) {
                 all.insert(all.end(), {"2D Symbologies", "UPC 2D/1D_LR",
                                        "Symbology security level, 2D", "Image 2D"});
@@ -89,10 +90,10 @@ std::vector<std::string_view> exportSections(ReaderType type) {
         case LongRange1D:
         case LongRange1D955: {
             std::vector<std::string_view> all{
-                "Barcode Reader 1D_LR", "Codabar 2D/1D_LR",  "Code128 2D/1D_LR",
-                "Code39 2D/1D_LR",      "Code93 2D/1D_LR",   "Industrial25 2D/1D_LR",
+                "Barcode Reader 1D_LR", "Codabar 2D/1D_LR",       "Code128 2D/1D_LR",
+                "Code39 2D/1D_LR",      "Code93 2D/1D_LR",        "Industrial25 2D/1D_LR",
                 "EAN,JAN 2D/1D_LR",     "Interleaved25 2D/1D_LR", "Miscellaneous Option 2D/1D_LR",
-                "MSI 2D/1D_LR",         "RSS 2D/1D_LR",      "UPC 2D/1D_LR"};
+                "MSI 2D/1D_LR",         "RSS 2D/1D_LR",           "UPC 2D/1D_LR"};
             if (type == LongRange1D955) all.insert(all.end(), {"Code11 2D", "Chinese25"});
             return all;
         }
@@ -103,14 +104,12 @@ std::vector<std::string_view> exportSections(ReaderType type) {
 
 // Keys of a symbology section that an export leaves out (host options, no file unit).
 bool leftOut(std::string_view section, std::string_view key, ReaderType type) {
-    return section == "Image 2D" &&
-           (key == "enable" || key == "snapshotModeTimeout" ||
-            (key == "exposureTime" && type == Imager2D4507));
+    return section == "Image 2D" && (key == "enable" || key == "snapshotModeTimeout" ||
+                                     (key == "exposureTime" && type == Imager2D4507));
 }
 
 // The engine values of a reader section, in the file's units; false when the engine read fails.
-bool readReaderSection(reader::SymbologyConfig& config, std::string_view section,
-                       KeyValues& file) {
+bool readReaderSection(reader::SymbologyConfig& config, std::string_view section, KeyValues& file) {
     for (const Route& route : readerRoutes(section)) {
         KeyValues engine;
         if (!config.configure(route.operation, 'r', engine)) return false;
@@ -121,8 +120,7 @@ bool readReaderSection(reader::SymbologyConfig& config, std::string_view section
     return true;
 }
 
-void writeSection(settings::IniStore& store, const settings::SectionSpec& spec,
-                  KeyValues& values) {
+void writeSection(settings::IniStore& store, const settings::SectionSpec& spec, KeyValues& values) {
     std::vector<settings::KeyRef> refs(spec.keys.size(), nullptr);
     for (std::size_t i = 0; i < spec.keys.size(); ++i) {
         if (auto found = values.find(spec.keys[i].name); found != values.end()) {
@@ -166,7 +164,8 @@ int importEngineSettings(reader::SymbologyConfig& config, ReaderType type,
         }
         const auto routes = readerRoutes(section);
         if (routes.empty()) {
-            std::erase_if(present, [&](const auto& kv) { return leftOut(section, kv.first, type); });
+            std::erase_if(present,
+                          [&](const auto& kv) { return leftOut(section, kv.first, type); });
             refused += config.configure(section, 'w', present) ? 0 : 1;
             continue;
         }

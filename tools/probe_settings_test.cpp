@@ -31,7 +31,6 @@ class ProbeSettings : public reader::testing::EnginePortTest {
         const auto body = start + name.size() + 4;
         return text.substr(body, text.find("\r\n\r\n", body) - body + 2);
     }
-
 };
 
 TEST_F(ProbeSettings, ExportWritesTheImagersSectionsAsTheBrowserDoes) {
@@ -67,8 +66,9 @@ TEST_F(ProbeSettings, ApplySendsOnlyWhatDiffersAndItsOwnExportSendsNothing) {
     EXPECT_TRUE(engine.commands().empty());
 
     settings::IniStore file;
-    load(file, "[Code39 2D/1D_LR]\r\nlength1=7\r\nenable=1\r\n[Barcode Reader 2D]\r\nlaserOnTime=5\r\n"
-               "hasCCD=1\r\n[Code39 CCD/Laser]\r\nenable=0\r\n");
+    load(file,
+         "[Code39 2D/1D_LR]\r\nlength1=7\r\nenable=1\r\n[Barcode Reader 2D]\r\nlaserOnTime=5\r\n"
+         "hasCCD=1\r\n[Code39 CCD/Laser]\r\nenable=0\r\n");
     EXPECT_EQ(importEngineSettings(config, ReaderType::Imager2D, file), 0);
     ASSERT_EQ(engine.commands().size(), 2u);
     EXPECT_EQ(engine.commands()[0], packet::hostPacket(0xC6, 0x08, sim::Bytes{0xFF, 0x88, 50}));

@@ -27,14 +27,12 @@ std::string formatCode(const char* format, int code) {
 
 // Errors that mean the device itself went away rather than a reader not answering.
 bool deviceGone(int error) {
-    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE ||
-           error == EBADF || error == ENOENT;
+    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == EBADF ||
+           error == ENOENT;
 }
 
 // A silent port is a missing reader, not a failing one: its time-out is no error code.
-int startError(const ReaderPort& port) {
-    return port.lastError == ETIMEDOUT ? 0 : port.lastError;
-}
+int startError(const ReaderPort& port) { return port.lastError == ETIMEDOUT ? 0 : port.lastError; }
 
 }  // namespace
 

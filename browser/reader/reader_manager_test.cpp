@@ -38,13 +38,17 @@ class VanishingOpener final : public platform::SerialPortOpener {
       public:
         Port(std::unique_ptr<platform::SerialPort> inner, const bool& gone)
             : inner_(std::move(inner)), gone_(gone) {}
-        bool configure(const platform::LineSettings& l) override { return ok() && inner_->configure(l); }
+        bool configure(const platform::LineSettings& l) override {
+            return ok() && inner_->configure(l);
+        }
         platform::LineSettings settings() const override { return inner_->settings(); }
         bool setRts(bool on) override { return ok() && inner_->setRts(on); }
         bool setDtr(bool on) override { return ok() && inner_->setDtr(on); }
         std::optional<bool> cts() override { return gone_ ? std::nullopt : inner_->cts(); }
         bool purge() override { return ok() && inner_->purge(); }
-        bool readByte(std::uint8_t& out, Millis t) override { return ok() && inner_->readByte(out, t); }
+        bool readByte(std::uint8_t& out, Millis t) override {
+            return ok() && inner_->readByte(out, t);
+        }
         std::size_t write(std::span<const std::uint8_t> b, Millis t) override {
             return ok() ? inner_->write(b, t) : 0;
         }
@@ -221,7 +225,7 @@ TEST_F(ManagerTest, StartUpWritesTheTextEnginesBlock) {
     plug(ccd);
     ASSERT_TRUE(manager.start(ReaderType::CcdLaser, ReaderType::None));
     EXPECT_EQ(ccd.scanMode(), 6);
-    EXPECT_EQ(ccd.configBlock()[21], 3);     // laser on time
+    EXPECT_EQ(ccd.configBlock()[21], 3);       // laser on time
     EXPECT_TRUE(ccd.configBlock()[0] & 0x80);  // Code 39
     EXPECT_TRUE(manager.symbology().hostOptions().convertToEAN13);
 }

@@ -93,7 +93,8 @@ std::optional<std::vector<std::optional<int>>> parseParamReply(const PacketOpera
         for (std::size_t index : order) {
             const ParamWire& wire = *paramWire(operation.slots[index], type);
             const std::size_t at = pos + wire.param.size();
-            if (!startsWith(reply, pos, wire.param) || at + valueBytes(wire.coding) > reply.size()) {
+            if (!startsWith(reply, pos, wire.param) ||
+                at + valueBytes(wire.coding) > reply.size()) {
                 continue;
             }
             values[index] = decodeValue(wire.coding, reply.subspan(at, valueBytes(wire.coding)));
@@ -125,8 +126,7 @@ bool SymbologyConfig::configure(std::string_view section, char mode,
     return configure(section, mode, std::span<int* const>(values.begin(), values.size()));
 }
 
-bool SymbologyConfig::configure(std::string_view section, char mode,
-                                std::span<int* const> values) {
+bool SymbologyConfig::configure(std::string_view section, char mode, std::span<int* const> values) {
     if (mode != 'r' && mode != 'w') return false;
     if (port_->type == ReaderType::CcdLaser) {
         const CcdOperation* op = findCcdOperation(section);
@@ -169,7 +169,8 @@ std::vector<std::string_view> SymbologyConfig::keys(std::string_view section) co
         }
     } else if (isPacketType(port_->type)) {
         if (const PacketOperation* op = findPacketOperation(section, port_->type)) {
-            for (const PacketSlot& slot : op->slots) out.push_back(slot.wire(port_->type) ? slot.key : "");
+            for (const PacketSlot& slot : op->slots)
+                out.push_back(slot.wire(port_->type) ? slot.key : "");
         }
     }
     return out;
@@ -265,11 +266,11 @@ bool SymbologyConfig::writeCcd(const CcdOperation& op, std::span<int* const> val
     }
     if (port_->configBlock == before) return true;
 
-    const auto modeSlot = std::find_if(op.slots.begin(), op.slots.end(), [](const CcdSlot& s) {
-        return s.key == kScanModeBits.key;
-    });
-    int* const newMode =
-        modeSlot == op.slots.end() ? nullptr : values[static_cast<std::size_t>(modeSlot - op.slots.begin())];
+    const auto modeSlot = std::find_if(op.slots.begin(), op.slots.end(),
+                                       [](const CcdSlot& s) { return s.key == kScanModeBits.key; });
+    int* const newMode = modeSlot == op.slots.end()
+                             ? nullptr
+                             : values[static_cast<std::size_t>(modeSlot - op.slots.begin())];
     if (newMode && scanMode == 3) {
         // Leaving scan mode 3 needs a fresh port at the engine's speed before the save.
         port_->closePort();
@@ -284,7 +285,8 @@ bool SymbologyConfig::writeCcd(const CcdOperation& op, std::span<int* const> val
 
 bool SymbologyConfig::saveBlock(const Bytes& before) {
     Bytes reply;
-    if (port_->transact("SAVE" + formatHexBlock(port_->configBlock), kCommandTimeoutMs, &reply, 1)) {
+    if (port_->transact("SAVE" + formatHexBlock(port_->configBlock), kCommandTimeoutMs, &reply,
+                        1)) {
         return true;
     }
     port_->configBlock = before;
@@ -352,7 +354,8 @@ bool SymbologyConfig::writePacket(const PacketOperation& op, std::span<int* cons
     }
     if (!pairs.empty()) {
         Bytes reply;
-        if (!port_->transact(encodeParameterSend(pairs), kCommandTimeoutMs, &reply, kParamRetries)) {
+        if (!port_->transact(encodeParameterSend(pairs), kCommandTimeoutMs, &reply,
+                             kParamRetries)) {
             return false;
         }
         for (std::size_t i = 0; i < op.slots.size(); ++i) {

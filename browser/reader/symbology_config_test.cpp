@@ -75,7 +75,8 @@ TEST_F(SymbologyTest, TextEngineWriteOfUnchangedValuesSendsNothing) {
     ASSERT_TRUE(config.configure("Code39 CCD/Laser", 'w', values));
     EXPECT_TRUE(ccd.commands().empty());
     int mode = 'x';
-    EXPECT_FALSE(config.configure("Code39 CCD/Laser", 'x', {&mode, nullptr, nullptr, nullptr, nullptr}));
+    EXPECT_FALSE(
+        config.configure("Code39 CCD/Laser", 'x', {&mode, nullptr, nullptr, nullptr, nullptr}));
 }
 
 TEST_F(SymbologyTest, TextEngineRefusalRestoresTheBlock) {
@@ -85,7 +86,8 @@ TEST_F(SymbologyTest, TextEngineRefusalRestoresTheBlock) {
     int off = 0;
     const int enable = (before[0] >> 7) & 1;
     off = enable ? 0 : 1;
-    EXPECT_FALSE(config.configure("Code39 CCD/Laser", 'w', {&off, nullptr, nullptr, nullptr, nullptr}));
+    EXPECT_FALSE(
+        config.configure("Code39 CCD/Laser", 'w', {&off, nullptr, nullptr, nullptr, nullptr}));
     EXPECT_EQ(port.configBlock, before);
 }
 
@@ -309,8 +311,8 @@ TEST_F(SymbologyTest, SectionsOutsideTheEnginesFamilyFail) {
 TEST(ParamReply, WalkSkipsStrangersAndMatchesPrefixedNumbers) {
     const PacketOperation& op = *findPacketOperation("Code128 2D/1D_LR", ReaderType::Imager2D);
     // 08=1, a stranger 77, F1 41=5 (its 41 is not another number), DF cut short at the end.
-    const Bytes reply{0x0E, 0xC6, 0x00, 0x00, 0xFF, 0x08, 0x01, 0x77, 0xF1, 0x41, 0x05, 0x54, 0x00,
-                      0xDF};
+    const Bytes reply{0x0E, 0xC6, 0x00, 0x00, 0xFF, 0x08, 0x01,
+                      0x77, 0xF1, 0x41, 0x05, 0x54, 0x00, 0xDF};
     const auto values = parseParamReply(op, ReaderType::Imager2D, reply);
     ASSERT_TRUE(values);
     EXPECT_EQ((*values)[0], 1);

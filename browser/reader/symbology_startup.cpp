@@ -33,7 +33,9 @@ std::vector<StartupSection> ccdStartup() {
         {"Code128 CCD/Laser", {{"enable", 1}}},
         {"Ean128 CCD/Laser", {{"enable", 1}, {"wantCodeId", 0}, {"ean128Separator", 0}}},
         {"Pharmacode CCD/Laser",
-         {{"enable", 0}, {"enableCIP39", 0}, {"transmitCheckDigit", 1},
+         {{"enable", 0},
+          {"enableCIP39", 0},
+          {"transmitCheckDigit", 1},
           {"transmitCIP39CheckDigit", 1}}},
         {"MSI CCD/Laser",
          {{"enable", 0},
@@ -43,7 +45,8 @@ std::vector<StartupSection> ccdStartup() {
           {"length1", 127},
           {"length2", 4}}},
         {"Negative barcode CCD/Laser", {{"enable", 0}}},
-        {"Plessey CCD/Laser", {{"enable", 0}, {"transmitCheckDigit", 1}, {"convertToUKplessey", 0}}},
+        {"Plessey CCD/Laser",
+         {{"enable", 0}, {"transmitCheckDigit", 1}, {"convertToUKplessey", 0}}},
         {"RSS CCD/Laser",
          {{"enableLimited", 0},
           {"enableExpanded", 0},
@@ -131,13 +134,12 @@ std::vector<StartupSection> longRangeStartup(ReaderType type) {
 
 std::vector<StartupSection> imagerCommonStartup() {
     return {
-        lengths("Code39 2D/1D_LR",
-                {{"trioptic", 0},
-                 {"code39ToCode32", 0},
-                 {"code32Prefix", 0},
-                 {"checkDigitVerification", 0},
-                 {"transmitCheckDigit", 0},
-                 {"fullASCII", 0}}),
+        lengths("Code39 2D/1D_LR", {{"trioptic", 0},
+                                    {"code39ToCode32", 0},
+                                    {"code32Prefix", 0},
+                                    {"checkDigitVerification", 0},
+                                    {"transmitCheckDigit", 0},
+                                    {"fullASCII", 0}}),
         lengths("Code93 2D/1D_LR"),
         lengths("Code11 2D", {{"checkDigitVerification", 0}, {"transmitCheckDigit", 0}}),
         lengths("Industrial25 2D/1D_LR"),
@@ -149,9 +151,9 @@ std::vector<StartupSection> imagerCommonStartup() {
           {"isbt128", 1},
           {"enableIsbtConcatenation", 0},
           {"isbtConcatenationRedundancy", 10}}},
-        lengths("MSI 2D/1D_LR",
-                {{"checkDigitVerification", 0}, {"transmitCheckDigit", 0},
-                 {"checkDigitAlgorithm", 1}}),
+        lengths(
+            "MSI 2D/1D_LR",
+            {{"checkDigitVerification", 0}, {"transmitCheckDigit", 0}, {"checkDigitAlgorithm", 1}}),
         {"EAN,JAN 2D/1D_LR",
          {{"enableEAN8_JAN8", 1},
           {"enableEAN13_JAN13", 1},
@@ -231,7 +233,8 @@ std::vector<StartupSection> imagerStartup(ReaderType type) {
         {"Symbology security level, 2D", {{"redundancy", 1}, {"securityLevel", 0}}},
         {"Miscellaneous Option 2D/1D_LR",
          {{"transmitCodeIdChar", 0}, {"scanDataFormat", 0}, {"sendNoReadMessage", 0}}},
-        {"Barcode Reader 2D", {{"laserOnTime", 30}, {"timeoutBetweenSameSymbol", 6}, {"scanMode", 8}}},
+        {"Barcode Reader 2D",
+         {{"laserOnTime", 30}, {"timeoutBetweenSameSymbol", 6}, {"scanMode", 8}}},
     };
     all.insert(all.end(), tail.begin(), tail.end());
     return all;

@@ -70,7 +70,8 @@ std::vector<CcdOperation> buildCcdOperations() {
         twoOfFive("Matrix25 CCD/Laser", {2, 6, 5, 4}, 7, 6, 16),
         {"Code93 CCD/Laser", {bit("enable", 0, 0)}, std::nullopt},
         {"Ean128 CCD/Laser",
-         {bit("enable", 22, 6), {"wantCodeId", CcdPlace::InvertedBit, 22, 5, 5},
+         {bit("enable", 22, 6),
+          {"wantCodeId", CcdPlace::InvertedBit, 22, 5, 5},
           {"ean128Separator", CcdPlace::Host, 0, 0, 0, HostField::Ean128Separator}},
          SharedBit{1, 7, 22, 7, 0}},
         {"ISBT128 CCD/Laser", {bit("enable", 22, 4)}, std::nullopt},
@@ -101,9 +102,8 @@ std::vector<CcdOperation> buildCcdOperations() {
 
 // ---- Packet engines ----
 
-constexpr std::uint32_t kAllPacket =
-    engineBit(Imager2D) | engineBit(LongRange1D) | engineBit(Imager2D4507) |
-    engineBit(LongRange1D955);
+constexpr std::uint32_t kAllPacket = engineBit(Imager2D) | engineBit(LongRange1D) |
+                                     engineBit(Imager2D4507) | engineBit(LongRange1D955);
 constexpr std::uint32_t kImagers = engineBit(Imager2D) | engineBit(Imager2D4507);
 constexpr std::uint32_t kLasers = engineBit(LongRange1D) | engineBit(LongRange1D955);
 
@@ -131,8 +131,7 @@ PacketSlot perImager(std::string_view key, ParamWire imager2D, ParamWire imager4
 }
 
 // An operation whose parameters are requested in slot order.
-PacketOperation op(std::string_view section, std::uint32_t engines,
-                   std::vector<PacketSlot> slots) {
+PacketOperation op(std::string_view section, std::uint32_t engines, std::vector<PacketSlot> slots) {
     std::vector<std::size_t> order(slots.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     return {section, engines, std::move(slots), std::move(order)};
@@ -175,19 +174,19 @@ std::vector<PacketOperation> symbologyOperations() {
         op("EAN,JAN 2D/1D_LR", kAllPacket,
            concat({flag("enableEAN8_JAN8", "04"), flag("enableEAN13_JAN13", "03"),
                    flag("enableBooklandEAN", "53"), num("UPC_EAN_JAN_decodeSupplementals", "10"),
-                   num("UPC_EAN_JAN_supplementalsRedundancy", "50"),
-                   flag("EAN8_JAN8_extend", "27"), flag("uccCouponExtendedCode", "55")},
+                   num("UPC_EAN_JAN_supplementalsRedundancy", "50"), flag("EAN8_JAN8_extend", "27"),
+                   flag("uccCouponExtendedCode", "55")},
                   upcEanTail())),
         op("Code128 2D/1D_LR", kAllPacket,
            {flag("enable", "08"), flag("uccEan128", "0E"), flag("isbt128", "54"),
             num("enableIsbtConcatenation", "F1 41"), num("isbtConcatenationRedundancy", "DF")}),
         op("Code93 2D/1D_LR", kAllPacket,
            {flag("enable", "09"), num("length1", "1A"), num("length2", "1B")}),
-        withRequestOrder(op("Code11 2D", k3 | k9,
-                            {flag("enable", "0A"), num("checkDigitVerification", "34"),
-                             flag("transmitCheckDigit", "2F"), num("length1", "1C"),
-                             num("length2", "1D")}),
-                         {0, 3, 4, 1, 2}),
+        withRequestOrder(
+            op("Code11 2D", k3 | k9,
+               {flag("enable", "0A"), num("checkDigitVerification", "34"),
+                flag("transmitCheckDigit", "2F"), num("length1", "1C"), num("length2", "1D")}),
+            {0, 3, 4, 1, 2}),
         op("Interleaved25 2D/1D_LR", kAllPacket,
            {flag("enable", "06"), num("length1", "16"), num("length2", "17"),
             num("checkDigitVerification", "31"), flag("transmitCheckDigit", "2C"),
@@ -240,18 +239,24 @@ PacketOperation imageOperation() {
     const std::uint32_t k3 = engineBit(Imager2D);
     return withRequestOrder(
         op("Image 2D", kImagers,
-           {flag("decodingAutoexposure", "F0 29"), flag("decodingIllumination", "F0 2A"),
-            flag("decodeAimingPattern", "F0 32"), num("imgFocus", "F0 A6", k3),
-            num("", "F0 AD"), flag("imageAutoexposure", "F0 68"),
+           {flag("decodingAutoexposure", "F0 29"),
+            flag("decodingIllumination", "F0 2A"),
+            flag("decodeAimingPattern", "F0 32"),
+            num("imgFocus", "F0 A6", k3),
+            num("", "F0 AD"),
+            flag("imageAutoexposure", "F0 68"),
             flag("imageIllumination", "F0 69"),
             {"gain", SlotKind::Number, {{hex("F4 F0 A7"), ParamCoding::Wide}}},
             perImager("exposureTime", {hex("F4 F0 38"), ParamCoding::ExposureCode},
                       {hex("F4 F1 37"), ParamCoding::Wide}),
-            num("snapshotModeTimeout", "F0 43"), flag("snapshotAimPattern", "F0 2C"),
-            num("imageResolution", "F0 2E"), flag("jpgImageOptions", "F0 2B"),
+            num("snapshotModeTimeout", "F0 43"),
+            flag("snapshotAimPattern", "F0 2C"),
+            num("imageResolution", "F0 2E"),
+            flag("jpgImageOptions", "F0 2B"),
             num("qualityValue", "F0 31"),
             perImager("jpgSizeValue", {hex("F0 33")}, {hex("F1 31")}),
-            num("imageFileFormat", "F0 30"), num("bitsPerPixel", "F0 2F")}),
+            num("imageFileFormat", "F0 30"),
+            num("bitsPerPixel", "F0 2F")}),
         {0, 1, 2, 3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 16, 7, 8});
 }
 
@@ -265,8 +270,11 @@ std::vector<PacketOperation> readerOperations() {
            {num("laserOnTime", "88"), num("timeoutBetweenSameSymbol", "89"),
             num("scanMode", "8A")}),
         op("Barcode Reader 1D_LR", kLasers,
-           {num("laserOnTime", "88"), num("scanAngle", "BF"), num("timeoutBetweenSameSymbol", "89"),
-            num("linearCodeTypeSecurityLevels", "4E"), num("bidirectionalRedundancy", "43"),
+           {num("laserOnTime", "88"),
+            num("scanAngle", "BF"),
+            num("timeoutBetweenSameSymbol", "89"),
+            num("linearCodeTypeSecurityLevels", "4E"),
+            num("bidirectionalRedundancy", "43"),
             {"aimDurtion", SlotKind::Number, {{{}, ParamCoding::AimTime}}},
             num("scanMode", "8A")}),
     };

@@ -23,14 +23,19 @@ enum class SlotKind { Flag, Number };
 
 // Where a text-engine slot's value lives.
 enum class CcdPlace {
-    Bits,        // bits lo..hi of block[byte]
-    InvertedBit, // bit lo of block[byte], 1 when clear
-    Host,        // a host option (HostOptions); writing 1 also sets bit lo of block[byte]
+    Bits,         // bits lo..hi of block[byte]
+    InvertedBit,  // bit lo of block[byte], 1 when clear
+    Host,         // a host option (HostOptions); writing 1 also sets bit lo of block[byte]
 };
 
 // Which host option a Host slot holds.
-enum class HostField { None, TransmitEan13CheckDigit, ConvertToEAN13, TransmitUpcACheckDigit,
-                       Ean128Separator };
+enum class HostField {
+    None,
+    TransmitEan13CheckDigit,
+    ConvertToEAN13,
+    TransmitUpcACheckDigit,
+    Ean128Separator
+};
 
 struct CcdSlot {
     std::string_view key;
@@ -68,10 +73,10 @@ const CcdOperation* findCcdOperation(std::string_view section);
 
 // How a parameter's value travels.
 enum class ParamCoding {
-    Byte,         // one byte
-    Wide,         // two bytes, high first
-    ExposureCode, // two bytes, a code for 5-30 ms (Imager2D exposure time)
-    AimTime,      // no parameter: the port's aim time
+    Byte,          // one byte
+    Wide,          // two bytes, high first
+    ExposureCode,  // two bytes, a code for 5-30 ms (Imager2D exposure time)
+    AimTime,       // no parameter: the port's aim time
 };
 
 // A parameter as one family of engines knows it.
@@ -92,8 +97,8 @@ struct PacketSlot {
 
 struct PacketOperation {
     std::string_view section;
-    std::uint32_t engines;  // bit per ReaderType
-    std::vector<PacketSlot> slots;       // the operation's values, in key order
+    std::uint32_t engines;                  // bit per ReaderType
+    std::vector<PacketSlot> slots;          // the operation's values, in key order
     std::vector<std::size_t> requestOrder;  // slot indices in the order they are requested
 
     bool on(ReaderType type) const { return (engines >> static_cast<int>(type)) & 1u; }
