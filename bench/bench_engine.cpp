@@ -4,7 +4,10 @@
 //                         itself needs: the line time of every byte sent either way plus the
 //                         fixed waits the transfer asks the sleeper for (target ≤ 1.10);
 //   decode_overhead_ms    time from the engine writing the last byte of a decode message to the
-//                         decode being returned (target < 1 ms).
+//                         decode being returned (target < 1 ms);
+//   config_roundtrip_ms   reading every symbology section of an imager and writing the values
+//                         back to it, beside config_line_ms, the line time of the bytes exchanged
+//                         plus the fixed waits (target: within 1.10 × that).
 // The engine answers without processing time of its own, so what remains is the host's.
 
 #include <benchmark/benchmark.h>
@@ -19,6 +22,7 @@
 
 #include "browser/reader/engine.h"
 #include "browser/reader/reader_port.h"
+#include "browser/reader/symbology_config.h"
 #include "platform/device_fs.h"
 #include "platform/pty_device.h"
 #include "platform/registry.h"
@@ -129,6 +133,28 @@ struct Bench {
     std::optional<reader::ReaderPort> port;
     reader::AimToggle toggle;
     bool ready = false;
+
+    // Marks the start of a measured stretch of line traffic.
+    void startMeasure() {
+        bytesBefore_ = counting.bytesBothWays();
+        waitedBefore_ = clock.waited();
+        start_ = clock.now();
+    }
+    // Adds the time from startMeasure to end, and what the line needed for the bytes exchanged
+    // since then plus the fixed waits asked for meanwhile.
+    void stopMeasure(Micros end) {
+        const auto lineTime = platform::characterTime(port->serial()->settings(),
+                                                      counting.bytesBothWays() - bytesBefore_);
+        measured += static_cast<double>((end - start_).count());
+        needed += static_cast<double>((lineTime + clock.waited() - waitedBefore_).count());
+    }
+    double measured = 0;  // µs
+    double needed = 0;    // µs
+
+  private:
+    std::size_t bytesBefore_ = 0;
+    Micros waitedBefore_{0};
+    Micros start_{0};
 };
 
 void BM_ImageTransfer(benchmark::State& state) {
@@ -143,13 +169,9 @@ void BM_ImageTransfer(benchmark::State& state) {
     }
     bench.pty->withModel([&](platform::DeviceModel&) { bench.engine.setImage(picture); });
 
-    double measured = 0;
-    double needed = 0;
     bool whole = true;
     for (auto _ : state) {
-        const auto bytesBefore = bench.counting.bytesBothWays();
-        const auto waitedBefore = bench.clock.waited();
-        const auto start = bench.clock.now();
+        bench.startMeasure();
         reader::Bytes image;
         const bool pulled = reader::trigger(*bench.port, true, bench.toggle);
         const bool received = pulled && reader::receiveImage(*bench.port, {}, image);
@@ -160,18 +182,14 @@ void BM_ImageTransfer(benchmark::State& state) {
         reader::trigger(*bench.port, false, bench.toggle);
         whole = whole && received && image.size() >= picture.size() &&
                 std::equal(picture.begin(), picture.end(), image.begin());
-
-        const auto lineTime = platform::characterTime(bench.port->serial()->settings(),
-                                                      bench.counting.bytesBothWays() - bytesBefore);
-        measured += static_cast<double>((end - start).count());
-        needed += static_cast<double>((lineTime + bench.clock.waited() - waitedBefore).count());
+        bench.stopMeasure(end);
     }
     if (!whole) {
         state.SkipWithError("the image did not arrive whole");
         return;
     }
-    state.counters["image_overhead_ratio"] = measured / needed;
-    state.counters["transfer_ms"] = measured / 1000 / static_cast<double>(state.iterations());
+    state.counters["image_overhead_ratio"] = bench.measured / bench.needed;
+    state.counters["transfer_ms"] = bench.measured / 1000 / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ImageTransfer)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -219,6 +237,39 @@ BENCHMARK(BM_DecodeLatency)
     ->ArgNames({"form", "bytes"})
     ->Iterations(50)
     ->Unit(benchmark::kMillisecond);
+
+// Reads every section with one configuration and writes the values back with a fresh one, whose
+// empty cache makes it send every value that is not 0.
+void BM_ConfigRoundtrip(benchmark::State& state) {
+    Bench bench(kImagerBaud);
+    if (!bench.ready) {
+        state.SkipWithError("no imager on a pseudo-terminal");
+        return;
+    }
+    const auto type = reader::ReaderType::Imager2D;
+    bool complete = true;
+    for (auto _ : state) {
+        bench.startMeasure();
+        reader::SymbologyConfig reading(*bench.port);
+        reader::SymbologyConfig writing(*bench.port);
+        for (const reader::PacketOperation& op : reader::packetOperations()) {
+            if (!op.on(type)) continue;
+            reader::KeyValues values;
+            complete = reading.configure(op.section, 'r', values) &&
+                       writing.configure(op.section, 'w', values) && complete;
+        }
+        bench.stopMeasure(bench.clock.now());
+    }
+    if (!complete) {
+        state.SkipWithError("a section was refused");
+        return;
+    }
+    const auto iterations = static_cast<double>(state.iterations());
+    state.counters["config_roundtrip_ms"] = bench.measured / 1000 / iterations;
+    state.counters["config_line_ms"] = bench.needed / 1000 / iterations;
+    state.counters["config_overhead_ratio"] = bench.measured / bench.needed;
+}
+BENCHMARK(BM_ConfigRoundtrip)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

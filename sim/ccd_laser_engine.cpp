@@ -56,11 +56,22 @@ Bytes defaultBlock() {
     Bytes block(32, 0x00);
     block[0] = 0x9F;              // Code 39, Codabar, the 2 of 5 family and Code 93 on
     block[1] = 0xC9;              // EAN-13/UPC-A, EAN-8, UPC-E and Code 128 on
-    block[5] = 0x20;              // Code 39 check digit transmitted
+    block[2] = 0x02;              // Telepen AIM mode
+    block[3] = 0x3F;              // GS1 DataBar: every code ID, AI and check digit transmitted
+    block[4] = 0x80;              // ... the expanded code ID too
+    block[5] = 0x2C;              // Code 39 and Pharmacode check digits transmitted
     block[6] = 0x50;              // 2 of 5 check digits transmitted
+    block[7] = 0x90;              // Matrix 2 of 5 pattern 2
+    block[9] = 0x19;              // MSI check digit transmitted, Plessey's too; EAN-13 kept
     block[10] = 0x3D;             // check digits and system number transmitted
-    block[12] = 0x84;             // 2 of 5 lengths: 4 to ...
+    block[12] = 0x84;             // Industrial 2 of 5 lengths: 4 to ...
     block[13] = 0x37;             // ... 55
+    block[14] = 0x84;             // Interleaved 2 of 5 lengths
+    block[15] = 0x37;
+    block[16] = 0x84;             // Matrix 2 of 5 lengths
+    block[17] = 0x37;
+    block[18] = 0x84;             // MSI lengths
+    block[19] = 0x37;
     block[kScanModeByte] = 0x60;  // scan mode 6: triggered
     block[21] = 0x03;             // laser on for 3 units
     block[22] = 0xD0;             // Code 128 and EAN-128 on, ISBT 128 on

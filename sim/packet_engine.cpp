@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "sim/pictures.h"
+
 namespace tessel::sim {
 
 namespace packet {
@@ -563,8 +565,11 @@ std::vector<Bytes> PacketEngine::decodePackets(const Decode& decode) const {
 }
 
 std::vector<Bytes> PacketEngine::imagePackets() const {
-    const auto size = static_cast<std::uint32_t>(image_.size());
     const std::uint8_t format = static_cast<std::uint8_t>(parameter(kImageFormatParam).value_or(1));
+    const Bytes image = !image_.empty() ? image_
+                        : sceneFile(format == kBmpFormat ? platform::PictureFormat::Bmp
+                                                         : platform::PictureFormat::Jpeg);
+    const auto size = static_cast<std::uint32_t>(image.size());
     Bytes payload{static_cast<std::uint8_t>(size >> 24),
                   static_cast<std::uint8_t>(size >> 16),
                   static_cast<std::uint8_t>(size >> 8),
@@ -575,7 +580,7 @@ std::vector<Bytes> PacketEngine::imagePackets() const {
                   0,
                   0,
                   0};
-    payload.insert(payload.end(), image_.begin(), image_.end());
+    payload.insert(payload.end(), image.begin(), image.end());
 
     // The first packet holds the whole preamble and at least one image byte.
     const std::size_t per = dataPerPacket(4);

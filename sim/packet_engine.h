@@ -103,6 +103,7 @@ std::optional<ParamId> parseParamId(std::span<const std::uint8_t> bytes, std::si
 inline constexpr ParamId kSpeedParam = param(0x9C);
 inline constexpr ParamId kScanModeParam = param(0x8A);
 inline constexpr ParamId kImageFormatParam = param(0xF0, 0x30);
+inline constexpr std::uint8_t kBmpFormat = 3;
 
 std::uint16_t checksum(std::span<const std::uint8_t> bytes);
 // L, opcode, source, status, body, checksum.
@@ -146,6 +147,8 @@ public:
     std::uint8_t imagerMode() const { return imagerMode_; }
 
     // The picture the next capture in imager mode sends (its bytes as a file, e.g. a JPEG).
+    // Without one the engine sends its scene (sim/pictures.h) as a BMP when its image file
+    // format parameter is 3, else as a JPEG.
     void setImage(Bytes image) { image_ = std::move(image); }
     // Most data bytes per decode or image packet (at most kMaxLength - 5 for decodes).
     void setMaxPacketData(std::size_t n) { maxPacketData_ = n; }

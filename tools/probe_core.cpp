@@ -10,6 +10,7 @@
 #include "platform/device_fs.h"
 #include "platform/registry.h"
 #include "platform/serial_posix.h"
+#include "tools/probe_settings.h"
 
 namespace tessel::tools {
 namespace {
@@ -118,6 +119,10 @@ std::optional<ProbeOptions> parseProbeArguments(std::span<const std::string> arg
     ProbeOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& flag = args[i];
+        if (flag == "--settings") {
+            options.settings = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = "missing value after " + flag;
             return std::nullopt;
@@ -134,6 +139,8 @@ std::optional<ProbeOptions> parseProbeArguments(std::span<const std::string> arg
             options.request = static_cast<ReaderType>(*number);
         } else if (flag == "--trigger" && number && *number >= 0) {
             options.triggers = *number;
+        } else if (flag == "--apply") {
+            options.applyFile = value;
         } else if (flag == "--timeout" && number && *number > 0) {
             options.decodeTimeoutMs = static_cast<std::uint32_t>(*number);
         } else {
@@ -175,11 +182,13 @@ int runProbe(const ProbeOptions& options, platform::Clock& clock, std::ostream& 
             << ", request " << static_cast<int>(options.request) << ").\n";
         return kProbeNoEngine;
     }
-    out << "model: " << static_cast<int>(port.model) << "\n"
+    const bool settings = options.settings || !options.applyFile.empty();
+    std::ostream& identity = options.settings ? err : out;
+    identity << "model: " << static_cast<int>(port.model) << "\n"
         << "kind: " << typeName(port.type) << " (" << static_cast<int>(port.type) << ")\n"
         << "speed: " << port.speed() << "\n"
         << "version: " << reader::versionText(port) << "\n";
-    if (options.triggers == 0) {
+    if (options.triggers == 0 && !settings) {
         return kProbeOk;
     }
 
@@ -190,6 +199,7 @@ int runProbe(const ProbeOptions& options, platform::Clock& clock, std::ostream& 
     } else {
         reader::linkSetup(port);
     }
+    if (settings) return runSettings(options, port, out, err);
     port.decodeTimeout = options.decodeTimeoutMs;
     reader::AimToggle toggle;
     bool everyDecode = true;

@@ -24,6 +24,8 @@ struct ProbeOptions {
     reader::ReaderType request = reader::ReaderType::Auto;
     int triggers = 0;
     std::uint32_t decodeTimeoutMs = 3000;
+    bool settings = false;             // print the engine's symbology settings as INI sections
+    std::filesystem::path applyFile;   // a browserINI.txt whose sections go to the engine
 };
 
 // Exit statuses of the probe.
@@ -33,6 +35,7 @@ enum ProbeExit : int {
     kProbeUsage = 2,
     kProbePortFailed = 3,
     kProbeNoDecode = 4,
+    kProbeSettingsFailed = 5,
 };
 
 // A JSON string of 8-bit data: quotes and backslashes escaped, control characters and bytes
@@ -61,12 +64,16 @@ int runProbe(const ProbeOptions& options, platform::Clock& clock, std::ostream& 
 
 inline constexpr const char* kProbeUsageText =
     "usage: tessel-probe [--device PATH] [--device-root DIR] [--model N] [--request N]\n"
-    "                    [--trigger N] [--timeout MS]\n"
+    "                    [--trigger N] [--timeout MS] [--settings] [--apply FILE]\n"
     "  --device PATH      serial device to probe (default: COM1: of the device's port map)\n"
     "  --device-root DIR  the terminal's device root (default: TESSEL_DEVICE_ROOT)\n"
     "  --model N          model index 0-5 (default: from the device registry)\n"
     "  --request N        engine kind to look for: 1 any (default), 2, 3, 4, 8 or 9\n"
     "  --trigger N        pull the trigger N times and print each decode as a JSON line\n"
-    "  --timeout MS       time to wait for each decode (default 3000)\n";
+    "  --timeout MS       time to wait for each decode (default 3000)\n"
+    "  --apply FILE       write the symbology sections of a browserINI.txt to the engine,\n"
+    "                     sending only what differs\n"
+    "  --settings         print the engine's symbology settings as browserINI.txt sections\n"
+    "                     (the engine's identity then goes to standard error)\n";
 
 }  // namespace tessel::tools

@@ -172,6 +172,20 @@ TEST_F(ProbeOnPty, NoReadIsReportedAsAnErrorLine) {
     EXPECT_NE(out_.str().find("\n{\"error\":"), std::string::npos) << out_.str();
 }
 
+TEST_F(ProbeOnPty, SettingsGoToStandardOutputAsIniSections) {
+    start(std::make_unique<sim::PacketEngine>(sim::PacketKind::Imager2D4507, 115200));
+    ProbeOptions options;
+    options.device = pty_->slavePath().string();
+    options.model = ModelIndex::Unknown;
+    options.request = ReaderType::Imager2D4507;
+    options.settings = true;
+    EXPECT_EQ(runProbe(options, clock_, out_, err_), kProbeOk) << err_.str();
+    EXPECT_NE(err_.str().find("kind: Imager2D4507 (8)"), std::string::npos) << err_.str();
+    EXPECT_NE(out_.str().find("[Barcode Reader 2D]\r\nhas2d_4507=1\r\n"), std::string::npos)
+        << out_.str();
+    EXPECT_NE(out_.str().find("[Matrix25 2D]"), std::string::npos);
+}
+
 TEST(Probe, MissingDeviceFailsAtOpen) {
     ProbeOptions options;
     options.device = "/nonexistent/tty";
