@@ -62,27 +62,6 @@ bool isEngineRequest(int request) {
            request == 9;
 }
 
-// Pulls the trigger once and prints the decode, or why there was none.
-bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out) {
-    const auto start = port.clock().now();
-    bool decoded = false;
-    if (reader::trigger(port, true, toggle)) {
-        decoded = reader::receiveDecode(port, reader::HostOptions{});
-        reader::trigger(port, false, toggle);
-    }
-    const auto ms =
-        std::chrono::duration_cast<platform::Millis>(port.clock().now() - start).count();
-    if (decoded) {
-        out << decodeJson(port.result, ms) << '\n';
-    } else {
-        const std::string reason = reader::errorToString(port.lastError);
-        out << "{\"error\":"
-            << jsonString({reinterpret_cast<const std::uint8_t*>(reason.data()), reason.size()})
-            << ",\"lastError\":" << port.lastError << ",\"ms\":" << ms << "}\n";
-    }
-    return decoded;
-}
-
 }  // namespace
 
 std::string jsonString(std::span<const std::uint8_t> bytes) {
@@ -190,9 +169,32 @@ int runProbe(const ProbeOptions& options, platform::Clock& clock, std::ostream& 
     reader::AimToggle toggle;
     bool everyDecode = true;
     for (int i = 0; i < options.triggers; ++i) {
-        everyDecode = readOnce(port, toggle, out) && everyDecode;
+        everyDecode = printDecode(port, toggle, out) && everyDecode;
     }
     return everyDecode ? kProbeOk : kProbeNoDecode;
+}
+
+bool printDecode(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out) {
+    const auto start = port.clock().now();
+    bool decoded = false;
+    if (reader::trigger(port, true, toggle)) {
+        decoded = reader::receiveDecode(port, reader::HostOptions{});
+        // The trigger release may leave its own error; the decode's reason is the one to report.
+        const int decodeError = port.lastError;
+        reader::trigger(port, false, toggle);
+        port.lastError = decodeError;
+    }
+    const auto ms =
+        std::chrono::duration_cast<platform::Millis>(port.clock().now() - start).count();
+    if (decoded) {
+        out << decodeJson(port.result, ms) << '\n';
+    } else {
+        const std::string reason = reader::errorToString(port.lastError);
+        out << "{\"error\":"
+            << jsonString({reinterpret_cast<const std::uint8_t*>(reason.data()), reason.size()})
+            << ",\"lastError\":" << port.lastError << ",\"ms\":" << ms << "}\n";
+    }
+    return decoded;
 }
 
 }  // namespace tessel::tools

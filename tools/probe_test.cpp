@@ -8,6 +8,7 @@
 #include "platform/pty_device.h"
 #include "platform/registry.h"
 #include "platform/serial_posix.h"
+#include "platform/virtual_serial.h"
 #include "sim/ccd_laser_engine.h"
 #include "sim/packet_engine.h"
 #include "tools/probe_core.h"
@@ -170,6 +171,30 @@ TEST_F(ProbeOnPty, NoReadIsReportedAsAnErrorLine) {
     start(std::make_unique<sim::PacketEngine>(sim::PacketKind::Imager2D, 115200));
     EXPECT_EQ(probe(ReaderType::Imager2D, 1), kProbeNoDecode) << err_.str();
     EXPECT_NE(out_.str().find("\n{\"error\":"), std::string::npos) << out_.str();
+}
+
+// A refused decode followed by a trigger release that gets no answer: the line reports the
+// decode's reason, not the release's time-out.
+TEST(Probe, AFailedDecodeReportsItsOwnReason) {
+    platform::VirtualClock clock;
+    platform::VirtualPortOpener opener(clock);
+    sim::PacketEngine engine(sim::PacketKind::Imager2D, 115200);
+    opener.plug("COM1:", engine);
+    reader::ReaderPort port(1, opener, clock);
+    port.type = ReaderType::Imager2D;
+    ASSERT_TRUE(port.openPort());
+    ASSERT_TRUE(port.setSpeed(115200));
+    reader::AimToggle toggle;
+    ASSERT_TRUE(reader::trigger(port, true, toggle));
+
+    engine.misbehave(sim::Fault::Nak);
+    engine.queueDecode({1, {'X'}});
+    engine.misbehave(sim::Fault::Silence, sim::kForever);
+    std::ostringstream out;
+    EXPECT_FALSE(printDecode(port, toggle, out));
+    EXPECT_NE(out.str().find(",\"lastError\":" + std::to_string(reader::kNoDecode) + ","),
+              std::string::npos)
+        << out.str();
 }
 
 TEST(Probe, MissingDeviceFailsAtOpen) {
