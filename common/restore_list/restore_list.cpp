@@ -106,6 +106,8 @@ bool RestoreList::parse(std::span<const std::uint8_t> bytes) {
 std::string RestoreList::text() const {
     std::string out;
     for (const Section& section : sections_) {
+        // The reader would take the header after an empty one for part of an entry name.
+        if (section.entries.empty()) continue;
         out += "\r\n[" + section.name + "]\r\n";
         for (const Entry& entry : section.entries) out += entry.name + "=" + entry.value + "\r\n";
     }
@@ -129,11 +131,11 @@ bool RestoreList::read(const platform::DeviceFs& fs, std::string_view devicePath
 
 bool RestoreList::write(const platform::DeviceFs& fs, std::string_view devicePath) {
     lastError_ = ListError::None;
-    if (sections_.empty()) return true;
+    const std::string content = text();
+    if (content.empty()) return true;
     const auto host = fs.toHost(devicePath);
     if (!host) return fail(ListError::Unwritable);
     std::ofstream out(*host, std::ios::binary | std::ios::trunc);
-    const std::string content = text();
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     out.close();
     if (!out) return fail(ListError::Unwritable);
