@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/restore_list/files.h"
 #include "platform/device_fs.h"
 
 namespace tessel::restore_list {
@@ -133,13 +134,7 @@ bool RestoreList::write(const platform::DeviceFs& fs, std::string_view devicePat
     lastError_ = ListError::None;
     const std::string content = text();
     if (content.empty()) return true;
-    const auto host = fs.toHost(devicePath);
-    if (!host) return fail(ListError::Unwritable);
-    std::ofstream out(*host, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    if (!out) return fail(ListError::Unwritable);
-    return true;
+    return writeFile(fs, devicePath, content) || fail(ListError::Unwritable);
 }
 
 const Section* RestoreList::find(std::string_view sectionName) const {
