@@ -64,6 +64,29 @@ bool isEngineRequest(int request) {
 
 }  // namespace
 
+bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out) {
+    const auto start = port.clock().now();
+    bool decoded = false;
+    if (reader::trigger(port, true, toggle)) {
+        decoded = reader::receiveDecode(port, reader::HostOptions{});
+        // The trigger release may leave its own error; the decode's reason is the one to report.
+        const int decodeError = port.lastError;
+        reader::trigger(port, false, toggle);
+        port.lastError = decodeError;
+    }
+    const auto ms =
+        std::chrono::duration_cast<platform::Millis>(port.clock().now() - start).count();
+    if (decoded) {
+        out << decodeJson(port.result, ms) << '\n';
+    } else {
+        const std::string reason = reader::errorToString(port.lastError);
+        out << "{\"error\":"
+            << jsonString({reinterpret_cast<const std::uint8_t*>(reason.data()), reason.size()})
+            << ",\"lastError\":" << port.lastError << ",\"ms\":" << ms << "}\n";
+    }
+    return decoded;
+}
+
 std::string jsonString(std::span<const std::uint8_t> bytes) {
     std::string out = "\"";
     for (const std::uint8_t byte : bytes) {
@@ -169,32 +192,9 @@ int runProbe(const ProbeOptions& options, platform::Clock& clock, std::ostream& 
     reader::AimToggle toggle;
     bool everyDecode = true;
     for (int i = 0; i < options.triggers; ++i) {
-        everyDecode = printDecode(port, toggle, out) && everyDecode;
+        everyDecode = readOnce(port, toggle, out) && everyDecode;
     }
     return everyDecode ? kProbeOk : kProbeNoDecode;
-}
-
-bool printDecode(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out) {
-    const auto start = port.clock().now();
-    bool decoded = false;
-    if (reader::trigger(port, true, toggle)) {
-        decoded = reader::receiveDecode(port, reader::HostOptions{});
-        // The trigger release may leave its own error; the decode's reason is the one to report.
-        const int decodeError = port.lastError;
-        reader::trigger(port, false, toggle);
-        port.lastError = decodeError;
-    }
-    const auto ms =
-        std::chrono::duration_cast<platform::Millis>(port.clock().now() - start).count();
-    if (decoded) {
-        out << decodeJson(port.result, ms) << '\n';
-    } else {
-        const std::string reason = reader::errorToString(port.lastError);
-        out << "{\"error\":"
-            << jsonString({reinterpret_cast<const std::uint8_t*>(reason.data()), reason.size()})
-            << ",\"lastError\":" << port.lastError << ",\"ms\":" << ms << "}\n";
-    }
-    return decoded;
 }
 
 }  // namespace tessel::tools

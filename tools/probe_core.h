@@ -48,7 +48,7 @@ std::optional<ProbeOptions> parseProbeArguments(std::span<const std::string> arg
 
 // Pulls the trigger once and prints the decode as a line of JSON, or why there was none:
 // {"error":"...","lastError":30001,"ms":1000}, the reason being the decode's own.
-bool printDecode(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out);
+bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out);
 
 // Runs the probe: opens the device given, else "COM1:" through the device registry's port map;
 // detects; reports on out (failures on err) and returns a ProbeExit. The model, when not given,

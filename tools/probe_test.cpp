@@ -193,7 +193,7 @@ TEST(Probe, AFailedDecodeReportsItsOwnReason) {
     engine.queueDecode({1, {'X'}});
     engine.misbehave(sim::Fault::Silence, sim::kForever);
     std::ostringstream out;
-    EXPECT_FALSE(printDecode(port, toggle, out));
+    EXPECT_FALSE(readOnce(port, toggle, out));
     EXPECT_NE(out.str().find(",\"lastError\":" + std::to_string(reader::kNoDecode) + ","),
               std::string::npos)
         << out.str();
