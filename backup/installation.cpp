@@ -4,6 +4,7 @@
 
 #include "common/restore_list/files.h"
 #include "common/restore_list/restore_list.h"
+#include "platform/device_fs.h"
 #include "platform/names.h"
 
 namespace tessel::backup {
@@ -25,8 +26,11 @@ InstallFolder InstallFolder::of(std::string_view passed) {
     InstallFolder result;
     result.folder = passed;
     if (result.folder.size() > 1 && result.folder.back() == '\\') result.folder.pop_back();
-    const std::size_t slash = result.folder.rfind('\\');
-    if (slash != std::string::npos) result.last = result.folder.substr(slash);
+    // The last component is taken after normalising, so that "\App\." or "\App\/" still names
+    // "\App" and never an empty component. A folder written without "\" has no last component.
+    result.normal = platform::normalDevicePath(result.folder);
+    const bool named = result.folder.find('\\') != std::string::npos && result.normal.size() > 1;
+    if (named) result.last = result.normal.substr(result.normal.rfind('\\'));
     return result;
 }
 
@@ -79,7 +83,7 @@ rl::RestoreList installedList(const platform::DeviceFs& fs, const InstallFolder&
     const auto install = copy.read(fs, backup.listPath())
                              ? copy.value(rl::kInstallDirSection, rl::kInstallEntry)
                              : std::nullopt;
-    return install && InstallFolder::of(*install).folder == f.folder ? copy : list;
+    return install && InstallFolder::of(*install).sameFolder(f) ? copy : list;
 }
 
 }  // namespace

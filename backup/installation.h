@@ -5,15 +5,18 @@
 #include <string_view>
 
 #include "common/restore_list/operations.h"
+#include "platform/names.h"
 
 namespace tessel::backup {
 
 inline constexpr const char* kAutorunList = "\\diskonchip\\autorun.ini";
 
-// An installation folder taken apart: the folder without one trailing "\" and its last
-// component with the leading "\" ("\Program Files\App\" gives "\Program Files\App" and "\App").
+// An installation folder taken apart: the folder without one trailing "\", the folder as the
+// device file system resolves it, and the last component of that with the leading "\"
+// ("\Program Files\App\" and "\Program Files\App\." both give "\Program Files\App" and "\App").
 struct InstallFolder {
     std::string folder;
+    std::string normal;
     std::string last;
 
     static InstallFolder of(std::string_view passed);
@@ -21,7 +24,11 @@ struct InstallFolder {
     // storage and has a last component to name the copy (a copy named by no component would be
     // "\DiskOnChip" itself, which removal would then delete whole).
     bool needsBackup() const {
-        return !restore_list::onPersistentStorage(folder) && last.size() > 1;
+        return !restore_list::onPersistentStorage(normal) && last.size() > 1;
+    }
+    // Whether other names the same folder; folder names ignore case, as on the device.
+    bool sameFolder(const InstallFolder& other) const {
+        return platform::equalsIgnoreCase(normal, other.normal);
     }
     std::string listPath() const { return folder + "\\restore\\restoreINI.txt"; }
 };

@@ -53,6 +53,21 @@ TEST(InstallFolder, LastComponentAndWhetherACopyIsMade) {
     EXPECT_FALSE(InstallFolder::of("App").needsBackup());
 }
 
+// The device file system drops empty and "." components: the last component comes from what is
+// left, so no spelling of a folder can make "\DiskOnChip" itself the backup copy.
+TEST(InstallFolder, SpellingsOfOneFolderNameTheSameCopy) {
+    for (const char* spelling : {"\\Program Files\\App\\.", "\\Program Files\\App\\/",
+                                 "\\Program Files/App/./", "\\Program Files\\App\\\\"}) {
+        const auto f = InstallFolder::of(spelling);
+        EXPECT_EQ(f.last, "\\App") << spelling;
+        EXPECT_TRUE(f.needsBackup()) << spelling;
+        EXPECT_TRUE(f.sameFolder(InstallFolder::of("\\PROGRAM FILES\\APP"))) << spelling;
+    }
+    EXPECT_FALSE(InstallFolder::of("\\.").needsBackup());
+    EXPECT_FALSE(InstallFolder::of("\\DiskOnChip/App").needsBackup());
+    EXPECT_FALSE(InstallFolder::of("\\App").sameFolder(InstallFolder::of("\\Apps")));
+}
+
 TEST_F(InstallationTest, FolderWithoutNameIsNotBackedUpIntoPersistentStorageItself) {
     unpack("App");
     installExit(device(), "App");

@@ -96,6 +96,12 @@ bool checkSyntax(std::string_view devicePath, std::string* error) {
 
 }  // namespace
 
+std::string normalDevicePath(std::string_view path) {
+    std::string normal;
+    for (const std::string& part : splitDevicePath(path)) normal += "\\" + part;
+    return normal.empty() ? "\\" : normal;
+}
+
 DeviceFs::DeviceFs(fs::path root) : root_(std::move(root)) {}
 
 std::optional<DeviceFs> DeviceFs::fromEnvironment(const std::string& overrideRoot) {

@@ -39,6 +39,12 @@ private:
     std::filesystem::path root_;
 };
 
+// A device path as the file system resolves it: "\" and "/" both separate, empty and "."
+// components vanish, and the result is "\" followed by the components joined by "\"
+// ("\Program Files\App\." and "Program Files/App/" give "\Program Files\App"; "\." gives
+// "\"). Letter case stays as written.
+std::string normalDevicePath(std::string_view path);
+
 // The host folder that holds the running program, ending in a separator.
 std::filesystem::path programFolder();
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/device_fs.h"
+#include "platform/durable_file.h"
 #include "platform/names.h"
 #include "platform/registry_file.h"
 
@@ -72,36 +73,12 @@ std::optional<std::string> readFile(const fs::path& path, std::string& error) {
     }
 }
 
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Writes text to a temporary file beside path, flushes it to the disk and renames it over path,
-// so readers see either the old file or the new one, never a part.
+// Replaces the file durably, so readers and a power cut see either the old file or the new one,
+// never a part.
 bool replaceFile(const fs::path& path, std::string_view text, std::string& error) {
-    const fs::path temporary = path.string() + ".tmp";
-    Fd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (fd.get() < 0) {
-        error = systemError("cannot create", temporary, errno);
-        return false;
-    }
-    if (!writeAll(fd.get(), text) || ::fsync(fd.get()) != 0) {
-        error = systemError("cannot write", temporary, errno);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = systemError("cannot replace", path, errno);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    const int failure = replaceFileDurably(path, text);
+    if (failure != 0) error = systemError("cannot replace", path, failure);
+    return failure == 0;
 }
 
 // The key an open Key names, or null with the reason when another process deleted it.

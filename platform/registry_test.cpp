@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "platform/device_fs.h"
 #include "platform/registry_file.h"
@@ -126,13 +129,29 @@ TEST_F(RegistryTest, SavesAtomicallyLeavingNoTemporaryFile) {
 TEST_F(RegistryTest, AFailedSaveKeepsTheOldFile) {
     ASSERT_TRUE(registry_.create(kHklm, "Software")->set("v", RegValue::sz("old")));
     const std::string before = temp_.read(".registry");
-    // A folder in the temporary file's place makes the save fail even for root.
-    fs::create_directory(temp_.path() / ".registry.tmp");
-    auto key = registry_.open(kHklm, "Software");
-    EXPECT_FALSE(key->set("v", RegValue::sz("new")));
-    EXPECT_NE(registry_.lastError().find(".registry.tmp"), std::string::npos);
+    // A file size limit makes the save fail even for root; the child process carries it.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{before.size(), before.size()};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        auto key = registry_.open(kHklm, "Software");
+        const bool failed = !key->set("v", RegValue::sz("a longer new value"));
+        const bool reported = registry_.lastError().find("File too large") != std::string::npos;
+        const bool kept = key->read("v") == RegValue::sz("old");
+        ::_exit(failed && reported && kept ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(temp_.read(".registry"), before);
-    EXPECT_EQ(key->read("v"), RegValue::sz("old"));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp_.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".registry", ".registry.lock"}));
 }
 
 TEST_F(RegistryTest, AMissingFolderIsAFailureNotACrash) {

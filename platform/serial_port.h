@@ -46,14 +46,19 @@ public:
     // modem lines.
     virtual std::optional<bool> cts() = 0;
 
-    // Drops unread input and unsent output.
+    // Drops unread input and the output that has not left the port yet.
     virtual bool purge() = 0;
 
     // One byte, waiting at most timeout. False on time-out (ETIMEDOUT) or failure.
     virtual bool readByte(std::uint8_t& out, Millis timeout) = 0;
 
-    // Writes bytes within a total time-out, retrying short writes; returns how many went out.
+    // Hands bytes to the port's output queue within a total time-out, retrying short writes;
+    // returns how many it took. They may still be waiting to leave when it returns.
     virtual std::size_t write(std::span<const std::uint8_t> bytes, Millis timeout) = 0;
+
+    // Waits until every byte written has left the port, at most timeout. False on time-out
+    // (ETIMEDOUT) or failure; what has not left stays queued until a purge.
+    virtual bool drain(Millis timeout) = 0;
 
     virtual int lastError() const = 0;
 };

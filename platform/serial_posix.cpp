@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <ctime>
 
 #include "platform/names.h"
 #include "platform/registry.h"
@@ -20,6 +21,8 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::size_t kReadChunk = 4096;
+// Characters the drain lets leave between two looks at the output queue.
+constexpr int kDrainPollCharacters = 4;
 
 struct Rate {
     std::uint32_t baud;
@@ -191,8 +194,42 @@ std::optional<bool> TermiosSerialPort::cts() {
 bool TermiosSerialPort::purge() {
     buffer_.clear();
     next_ = 0;
-    if (::tcflush(fd_, TCIOFLUSH) != 0) return fail();
+    // Output is flushed only while some is still queued: on a pseudo-terminal nothing ever is
+    // (written bytes have reached the other end), yet TCOFLUSH there would discard the other
+    // end's input that its reader has not collected yet.
+    const auto queued = queuedOutput();
+    if (!queued) return false;
+    if (::tcflush(fd_, *queued > 0 ? TCIOFLUSH : TCIFLUSH) != 0) return fail();
     return true;
+}
+
+std::optional<int> TermiosSerialPort::queuedOutput() {
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+        fail();
+        return std::nullopt;
+    }
+    return queued;
+}
+
+bool TermiosSerialPort::drain(Millis timeout) {
+    // tcdrain() cannot be bounded, so the queue is watched instead, a few characters at a time.
+    const auto deadline = SteadyClock::now() + timeout;
+    for (;;) {
+        const auto queued = queuedOutput();
+        if (!queued) return false;
+        if (*queued == 0) return true;
+        const auto now = SteadyClock::now();
+        if (now >= deadline) {
+            lastError_ = ETIMEDOUT;
+            return false;
+        }
+        const auto pause = std::max<SteadyClock::duration>(
+            characterTime(settings_, std::size_t(std::min(*queued, kDrainPollCharacters))),
+            std::chrono::microseconds(100));
+        const timespec wait = remaining(std::min(deadline, now + pause));
+        ::nanosleep(&wait, nullptr);
+    }
 }
 
 bool TermiosSerialPort::waitReady(short events, SteadyClock::time_point deadline) {

@@ -42,6 +42,7 @@ public:
     bool purge() override;
     bool readByte(std::uint8_t& out, Millis timeout) override;
     std::size_t write(std::span<const std::uint8_t> bytes, Millis timeout) override;
+    bool drain(Millis timeout) override;
     int lastError() const override { return lastError_; }
 
     // Whether the device has modem lines (found at open).
@@ -50,6 +51,8 @@ public:
 private:
     explicit TermiosSerialPort(int fd) : fd_(fd) {}
     bool setModemLine(int line, bool on);
+    // Bytes written but not yet sent by the driver (TIOCOUTQ); nullopt on failure.
+    std::optional<int> queuedOutput();
     bool fail();
     // Waits until fd is ready for events or deadline passes; false on time-out or failure.
     bool waitReady(short events, std::chrono::steady_clock::time_point deadline);

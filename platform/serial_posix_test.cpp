@@ -160,6 +160,36 @@ TEST(TermiosPortWrite, AWriteNobodyDrainsStopsAtItsDeadline) {
     ::close(master);
 }
 
+// On a pseudo-terminal written bytes have reached the other end at once: drain() has nothing to
+// wait for, and a purge right after the write must not discard them there (TCOFLUSH on a pty
+// drops the other end's input that its reader has not collected).
+TEST(TermiosPortWrite, APurgeAfterADrainedWriteLosesNothingOnAPty) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    int error = 0;
+    auto port = TermiosSerialPort::open(::ptsname(master), error);
+    ASSERT_TRUE(port) << error;
+
+    constexpr int kFrames = 50;
+    const std::vector<std::uint8_t> ack{0x04, 0xD0, 0x04, 0x00, 0xFF, 0x28};
+    for (int i = 0; i < kFrames; ++i) {
+        ASSERT_EQ(port->write(ack, 100ms), ack.size());
+        ASSERT_TRUE(port->drain(100ms));
+        ASSERT_TRUE(port->purge());
+    }
+    std::size_t received = 0;
+    std::uint8_t buffer[512];
+    const auto deadline = Steady::now() + 2s;
+    while (received < kFrames * ack.size() && Steady::now() < deadline) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0) received += std::size_t(n);
+    }
+    EXPECT_EQ(received, kFrames * ack.size());
+    ::close(master);
+}
+
 class PortMapTest : public ::testing::Test {
 protected:
     void map(const std::string& name, const std::string& value) {

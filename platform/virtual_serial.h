@@ -2,14 +2,17 @@
 // A serial line that exists only in memory, on a VirtualClock.
 //
 // The host end is a SerialPort; the far end is a DeviceModel. Bytes travel at the line rate the
-// host set: a write of n bytes reaches the model when its last character has crossed the wire,
-// and what the model sends arrives byte by byte, each a character time after the one before.
-// A host read that waits advances the clock to the next byte's arrival or by its time-out, so a
-// test runs exactly and instantly, without threads.
+// host set. A write only queues its bytes, as a serial driver does: they leave one character
+// time after another, a purge discards those that have not left yet, and drain() waits for the
+// last one. Each write reaches the model once its last character has crossed the wire (what a
+// purge cut short reaches it cut short). What the model sends arrives byte by byte, each a
+// character time after the one before. A host read or drain that waits advances the clock to
+// the next event or by its time-out, so a test runs exactly and instantly, without threads.
 
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/serial_port.h"
 
@@ -60,10 +63,13 @@ public:
     bool purge() override;
     bool readByte(std::uint8_t& out, Millis timeout) override;
     std::size_t write(std::span<const std::uint8_t> bytes, Millis timeout) override;
+    bool drain(Millis timeout) override;
     int lastError() const override { return lastError_; }
 
     // Bytes sent by the device that the host has not read, arrived or still on the wire.
     std::size_t pendingInput() const;
+    // Bytes written by the host that have not left the port yet.
+    std::size_t pendingOutput() const;
 
 private:
     struct Arrival {
@@ -71,6 +77,14 @@ private:
         Micros at;
     };
 
+    // One write in the output queue; byte i has left at leaves[i].
+    struct Outgoing {
+        std::vector<std::uint8_t> bytes;
+        std::vector<Micros> leaves;
+    };
+
+    // Hands the model every queued write whose last byte has left by t, in order.
+    void deliverUntil(Micros t);
     void send(std::span<const std::uint8_t> bytes, Micros at) override;
     LineState line() const override { return line_; }
     Micros now() const override { return clock_.now(); }
@@ -80,6 +94,7 @@ private:
     DeviceModel& model_;
     LineState line_;
     std::deque<Arrival> input_;
+    std::deque<Outgoing> output_;
     Micros deviceBusyUntil_{0};
     Micros hostBusyUntil_{0};
     int lastError_ = 0;

@@ -46,10 +46,56 @@ TEST_F(VirtualSerialTest, AByteAt9600BaudTakes1042Microseconds) {
     const std::uint8_t command[] = {0x16, 0x4D, 0x0D};
     ASSERT_EQ(port_.write(command, Millis(100)), 3u);
     ASSERT_EQ(port_.write(command, Millis(100)), 3u);  // queued behind the first
+    EXPECT_EQ(clock_.now(), Micros(0));                // the output queue took them at once
+    EXPECT_EQ(port_.pendingOutput(), 6u);
+    EXPECT_TRUE(model_.received.empty());
+    ASSERT_TRUE(port_.drain(Millis(100)));
     ASSERT_EQ(model_.received.size(), 2u);
     EXPECT_EQ(model_.received[0].at, Micros(3125));  // 30 bits at 9600 baud, rounded up
     EXPECT_EQ(model_.received[1].at, Micros(6250));
-    EXPECT_EQ(clock_.now(), Micros(0));  // the output queue took them at once
+    EXPECT_EQ(clock_.now(), Micros(6250));
+    EXPECT_EQ(port_.pendingOutput(), 0u);
+}
+
+// A purge discards what has not left the port: the device hears only the characters that were
+// already on their way.
+TEST_F(VirtualSerialTest, PurgeDropsOutputThatHasNotLeft) {
+    const std::uint8_t frame[] = {1, 2, 3, 4, 5, 6};
+    ASSERT_EQ(port_.write(frame, Millis(100)), 6u);
+    clock_.advance(Micros(2100));  // two characters have left at 9600 baud
+    ASSERT_TRUE(port_.purge());
+    EXPECT_EQ(port_.pendingOutput(), 0u);
+    ASSERT_EQ(model_.received.size(), 1u);
+    EXPECT_EQ(model_.received[0], (RecordingModel::Reception{{1, 2}, Micros(2084)}));
+
+    // The next write starts on a free line; a purge right after it drops it whole.
+    ASSERT_EQ(port_.write(frame, Millis(100)), 6u);
+    ASSERT_TRUE(port_.purge());
+    EXPECT_EQ(model_.received.size(), 1u);
+}
+
+TEST_F(VirtualSerialTest, DrainWaitsAtMostItsTimeOut) {
+    const std::uint8_t frame[] = {1, 2, 3, 4, 5, 6};  // 6250 us at 9600 baud
+    ASSERT_EQ(port_.write(frame, Millis(100)), 6u);
+    EXPECT_FALSE(port_.drain(Millis(5)));
+    EXPECT_EQ(port_.lastError(), ETIMEDOUT);
+    EXPECT_EQ(clock_.now(), Millis(5));
+    EXPECT_EQ(port_.pendingOutput(), 2u);
+    EXPECT_TRUE(port_.drain(Millis(5)));
+    EXPECT_EQ(clock_.now(), Micros(6250));
+    ASSERT_EQ(model_.received.size(), 1u);
+    EXPECT_TRUE(port_.drain(Millis(0)));  // nothing queued
+}
+
+// A read that waits lets queued output reach the device, which may answer within the wait.
+TEST_F(VirtualSerialTest, AReadWaitsForTheAnswerToQueuedOutput) {
+    model_.reply = {'O', 'K'};
+    const std::uint8_t command[] = {'?'};
+    ASSERT_EQ(port_.write(command, Millis(100)), 1u);
+    std::uint8_t byte = 0;
+    ASSERT_TRUE(port_.readByte(byte, Millis(10)));
+    EXPECT_EQ(byte, 'O');
+    EXPECT_EQ(clock_.now(), Micros(1042 + 1042));
 }
 
 TEST_F(VirtualSerialTest, RepliesArriveOneCharacterTimeApartAtTheHostsSpeed) {

@@ -401,6 +401,9 @@ RfidModuleSim::Damage RfidModuleSim::applyFault(Answer& answer, Request& reply) 
         case Fault::Stall:
             damage.stalled = true;
             break;
+        case Fault::EscapedStart:
+            damage.escapedStart = true;
+            break;
     }
     return damage;
 }
@@ -433,7 +436,8 @@ void RfidModuleSim::send(const Request& request, const Answer& answer, const Dam
         }
     }
     const std::uint8_t checksum = std::uint8_t(sum(content) + (damage.badChecksum ? 1 : 0));
-    const Bytes frame = frameOf(start, content, checksum);
+    Bytes frame = frameOf(start, content, checksum);
+    if (damage.escapedStart) frame.insert(frame.begin(), {kEscape, start, 0xBB});
     const platform::Micros at = t + config_.replyDelay;
     if (!damage.stalled) {
         link_->send(frame, at);

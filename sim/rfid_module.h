@@ -33,6 +33,7 @@ class RfidModuleSim final : public platform::DeviceModel {
         LongData,        // 40 extra data bytes after the real ones
         HugeFrame,       // an answer of more than 2048 bytes
         Stall,           // the answer's second half follows after the stall pause
+        EscapedStart,    // the answer follows 0x10, its start byte and 0xBB
     };
 
     struct Config {
@@ -112,6 +113,7 @@ class RfidModuleSim final : public platform::DeviceModel {
         bool silent = false;
         bool badChecksum = false;
         bool stalled = false;
+        bool escapedStart = false;
     };
     Damage applyFault(Answer& answer, Request& reply);
     void send(const Request& request, const Answer& answer, const Damage& damage,

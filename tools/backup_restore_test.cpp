@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -128,6 +130,61 @@ TEST_P(BackupRestoreTest, InstallationSurvivesAColdBootAndLeavesNothingAfterRemo
 INSTANTIATE_TEST_SUITE_P(InstallationKinds, BackupRestoreTest,
                          ::testing::Values("\\Program Files\\App", "\\DiskOnChip\\App",
                                            "\\DiskOnChip\\Apps\\App"));
+
+// Spellings the device file system takes as "\Program Files\App". Each is installed, the
+// terminal cold-booted, and the installation removed by the next spelling in capitals: the
+// backup copy is always "\DiskOnChip\App", and removal takes only that.
+constexpr const char* kSpellings[] = {"\\Program Files\\App\\.", "\\Program Files\\App\\/",
+                                      "\\Program Files/App/./", "\\Program Files\\App\\\\",
+                                      "\\Program Files\\App"};
+
+class FolderSpellingTest : public BackupRestoreTest {};
+
+TEST_P(FolderSpellingTest, EverySpellingBacksUpAndRemovesTheSameFolder) {
+    const std::string folder = GetParam();
+    const auto at = std::find(std::begin(kSpellings), std::end(kSpellings), GetParam());
+    std::string removal = *(std::next(at) == std::end(kSpellings) ? kSpellings : std::next(at));
+    std::transform(removal.begin(), removal.end(), removal.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+
+    ASSERT_EQ(installer("install '" + package_.path().string() + "' '" + folder + "'"), 0);
+    EXPECT_EQ(root_.read("DiskOnChip/App/App.exe"), "program");
+    EXPECT_FALSE(exists("DiskOnChip/App.exe"));
+    ASSERT_EQ(coldBoot(), 0);
+    EXPECT_EQ(root_.read("Program Files/App/App.exe"), "program");
+    EXPECT_EQ(shortcuts().size(), 2u);
+
+    ASSERT_EQ(installer("remove '" + removal + "'"), 0);
+    EXPECT_TRUE(shortcuts().empty());
+    EXPECT_TRUE(values().empty());
+    EXPECT_FALSE(exists("DiskOnChip/App"));
+    EXPECT_EQ(root_.read("DiskOnChip/other.txt"), "persistent");
+    EXPECT_TRUE(exists("DiskOnChip/autorun.ini"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Spellings, FolderSpellingTest, ::testing::ValuesIn(kSpellings));
+
+// A list with empty sections keeps its installation record through install, cold boot and
+// removal: an empty section is not written, so nothing can take "[InstallDir]" for an entry.
+class EmptySectionTest : public BackupRestoreTest {};
+
+TEST_P(EmptySectionTest, InstallationRecordSurvivesAnEmptySection) {
+    package_.write("restore/restoreINI.txt", GetParam());
+    ASSERT_EQ(installer("install '" + package_.path().string() + "' '\\Program Files\\App'"), 0);
+    ASSERT_EQ(coldBoot(), 0);
+    EXPECT_EQ(root_.read("Program Files/App/App.exe"), "program");
+    EXPECT_EQ(values().size(), 1u);
+
+    ASSERT_EQ(installer("remove '\\Program Files\\App'"), 0);
+    EXPECT_TRUE(values().empty());
+    EXPECT_FALSE(exists("DiskOnChip/App"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, EmptySectionTest,
+    ::testing::Values("[HKEY_LOCAL_MACHINE\\Software\\App]\r\nMode=kiosk\r\n[ShortCut]\r\n",
+                      "[HKEY_LOCAL_MACHINE\\Software\\App]\r\nMode=kiosk\r\n[Empty]\r\n"
+                      "[ShortCut]\r\n"));
 
 // The restore program knows its folder with every symbolic link resolved; a device root named
 // through a link must still contain it.

@@ -54,13 +54,17 @@ bool isEngineRequest(int request) {
            request == 9;
 }
 
-// Pulls the trigger once and prints the decode, or why there was none.
+}  // namespace
+
 bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out) {
     const auto start = port.clock().now();
     bool decoded = false;
     if (reader::trigger(port, true, toggle)) {
         decoded = reader::receiveDecode(port, reader::HostOptions{});
+        // The trigger release may leave its own error; the decode's reason is the one to report.
+        const int decodeError = port.lastError;
         reader::trigger(port, false, toggle);
+        port.lastError = decodeError;
     }
     const auto ms =
         std::chrono::duration_cast<platform::Millis>(port.clock().now() - start).count();
@@ -74,8 +78,6 @@ bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream&
     }
     return decoded;
 }
-
-}  // namespace
 
 std::optional<int> parseNumber(const std::string& text) {
     int value = 0;

@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 
+#include "browser/reader/engine.h"
+#include "browser/reader/reader_port.h"
 #include "browser/reader/reader_types.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
@@ -54,6 +56,10 @@ std::unique_ptr<platform::SerialPortOpener> deviceOpener(std::filesystem::path d
 // Options from the command line (without the program name); nullopt with a reason in error.
 std::optional<ProbeOptions> parseProbeArguments(std::span<const std::string> args,
                                                 std::string& error);
+
+// Pulls the trigger once and prints the decode as a line of JSON, or why there was none:
+// {"error":"...","lastError":30001,"ms":1000}, the reason being the decode's own.
+bool readOnce(reader::ReaderPort& port, reader::AimToggle& toggle, std::ostream& out);
 
 // Runs the probe: opens the device given, else "COM1:" through the device registry's port map;
 // detects; reports on out (failures on err) and returns a ProbeExit. The model, when not given,

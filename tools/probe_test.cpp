@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 
@@ -8,6 +10,7 @@
 #include "platform/pty_device.h"
 #include "platform/registry.h"
 #include "platform/serial_posix.h"
+#include "platform/virtual_serial.h"
 #include "sim/ccd_laser_engine.h"
 #include "sim/packet_engine.h"
 #include "tools/probe_core.h"
@@ -184,6 +187,63 @@ TEST_F(ProbeOnPty, SettingsGoToStandardOutputAsIniSections) {
     EXPECT_NE(out_.str().find("[Barcode Reader 2D]\r\nhas2d_4507=1\r\n"), std::string::npos)
         << out_.str();
     EXPECT_NE(out_.str().find("[Matrix25 2D]"), std::string::npos);
+}
+
+// A refused decode followed by a trigger release that gets no answer: the line reports the
+// decode's reason, not the release's time-out.
+TEST(Probe, AFailedDecodeReportsItsOwnReason) {
+    platform::VirtualClock clock;
+    platform::VirtualPortOpener opener(clock);
+    sim::PacketEngine engine(sim::PacketKind::Imager2D, 115200);
+    opener.plug("COM1:", engine);
+    reader::ReaderPort port(1, opener, clock);
+    port.type = ReaderType::Imager2D;
+    ASSERT_TRUE(port.openPort());
+    ASSERT_TRUE(port.setSpeed(115200));
+    reader::AimToggle toggle;
+    ASSERT_TRUE(reader::trigger(port, true, toggle));
+
+    engine.misbehave(sim::Fault::Nak);
+    engine.queueDecode({1, {'X'}});
+    engine.misbehave(sim::Fault::Silence, sim::kForever);
+    std::ostringstream out;
+    EXPECT_FALSE(readOnce(port, toggle, out));
+    EXPECT_NE(out.str().find(",\"lastError\":" + std::to_string(reader::kNoDecode) + ","),
+              std::string::npos)
+        << out.str();
+}
+
+// Frames that await no reply (a packet engine's decode acknowledgement, the text engine's "OFF")
+// reach the engine although the next command follows at once and purges the port first.
+TEST_F(ProbeOnPty, EveryFrameWithoutReplyReachesTheEngine) {
+    constexpr int kPulls = 10;
+    const auto countHeard = [&](const sim::Bytes& frame) {
+        // The runner may still be taking the last bytes off the line.
+        long heard = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        do {
+            pty_->withModel([&](platform::DeviceModel& model) {
+                const auto& commands = static_cast<sim::EngineModel&>(model).commands();
+                heard = std::count_if(commands.begin(), commands.end(), [&](const sim::Bytes& c) {
+                    return std::search(c.begin(), c.end(), frame.begin(), frame.end()) != c.end();
+                });
+            });
+        } while (heard < kPulls && std::chrono::steady_clock::now() < deadline);
+        return heard;
+    };
+
+    auto packet = std::make_unique<sim::PacketEngine>(sim::PacketKind::Imager2D, 115200);
+    for (int i = 0; i < kPulls; ++i) packet->queueDecode({1, {'1'}});
+    start(std::move(packet));
+    EXPECT_EQ(probe(ReaderType::Imager2D, kPulls), kProbeOk) << err_.str();
+    EXPECT_EQ(countHeard(sim::Bytes(reader::kAckDecode.begin(), reader::kAckDecode.end())), kPulls);
+
+    pty_.reset();
+    auto text = std::make_unique<sim::CcdLaserEngine>(115200);
+    for (int i = 0; i < kPulls; ++i) text->queueDecode({'A', {'1'}});
+    start(std::move(text));
+    EXPECT_EQ(probe(ReaderType::CcdLaser, kPulls), kProbeOk) << err_.str();
+    EXPECT_EQ(countHeard(sim::Bytes{'O', 'F', 'F'}), kPulls);
 }
 
 TEST(Probe, MissingDeviceFailsAtOpen) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "browser/reader/engine_interpret.h"
 #include "browser/reader/test_device.h"
 #include "sim/ccd_laser_engine.h"
@@ -186,6 +188,42 @@ TEST_F(EngineTest, VersionTexts) {
 
     newer.unplug();
     EXPECT_EQ(versionText(port), "");
+}
+
+// Frames that await no reply (the decode acknowledgement, the text engine's "ON" and "OFF") must
+// have left the port before the next command purges it. On a line without modem lines no
+// handshake wait gives them time.
+TEST_F(EngineTest, FramesWithoutReplyReachTheEngineBeforeTheNextCommand) {
+    sim::PacketEngine packet(PacketKind::Imager2D, 115200);
+    packet.setModemLines(false);
+    connect(packet, ReaderType::Imager2D);
+    ASSERT_TRUE(port.setSpeed(115200));
+    for (int i = 0; i < 3; ++i) {
+        packet.queueDecode({1, bytesOf("A1")});
+        ASSERT_TRUE(trigger(port, true, toggle));
+        ASSERT_TRUE(receiveDecode(port, HostOptions{}));
+        ASSERT_TRUE(trigger(port, false, toggle));
+    }
+    const Bytes ack(kAckDecode.begin(), kAckDecode.end());
+    const auto all = packets(packet);
+    EXPECT_EQ(std::count(all.begin(), all.end(), ack), 3) << all.size();
+
+    sim::CcdLaserEngine text(115200);
+    text.setModemLines(false);
+    connect(text, ReaderType::CcdLaser);
+    ASSERT_TRUE(port.setSpeed(115200));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(trigger(port, true, toggle));
+        ASSERT_TRUE(trigger(port, false, toggle));
+    }
+    std::vector<std::string> heard;
+    for (const Bytes& c : text.commands()) heard.emplace_back(c.begin(), c.end());
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), "\x1bON\r") +
+                  std::count(heard.begin(), heard.end(), "ON"),
+              3);
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), "\x1bOFF\r") +
+                  std::count(heard.begin(), heard.end(), "OFF"),
+              3);
 }
 
 TEST_F(EngineTest, TriggerSendsNothingWhenAlreadyInTheRequestedState) {

@@ -52,6 +52,7 @@ class VanishingOpener final : public platform::SerialPortOpener {
         std::size_t write(std::span<const std::uint8_t> b, Millis t) override {
             return ok() ? inner_->write(b, t) : 0;
         }
+        bool drain(Millis t) override { return ok() && inner_->drain(t); }
         int lastError() const override { return gone_ ? EIO : inner_->lastError(); }
 
       private:

@@ -121,7 +121,10 @@ bool ReaderPort::writeAll(std::span<const std::uint8_t> bytes) {
             return false;
         }
     }
-    return true;
+    // Done only once the bytes have left the port: the purge before the next write would
+    // otherwise drop a frame that awaits no reply (an acknowledgement, "ON"/"OFF").
+    const auto left = std::chrono::duration_cast<Millis>(deadline - clock_.now());
+    return serial_->drain(std::max(left, Millis(0))) || failPort();
 }
 
 bool ReaderPort::transact(std::string_view command, std::uint32_t timeoutMs, Bytes* reply,

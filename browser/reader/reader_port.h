@@ -59,7 +59,8 @@ class ReaderPort {
     bool readByte(std::uint8_t& out);
 
     // Purges both directions (unread input, such as the checksum of the last reply, is dropped),
-    // then writes every byte within the write time-out. Success only when all bytes went out.
+    // then writes every byte and waits until they have left the port, all within the write
+    // time-out. Success only when all bytes went out.
     bool writeFrame(std::span<const std::uint8_t> bytes);
 
     // Sends command in the framing of the reader type and, when reply is given, reads the answer,

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "browser/settings/text8.h"
+#include "platform/durable_file.h"
 
 namespace tessel::settings {
 namespace {
@@ -85,12 +86,6 @@ int atoiSaturating(const std::string& text) {
     const long long value = negative ? -magnitude : magnitude;
     return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(),
                                                   std::numeric_limits<int>::max()));
-}
-
-std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    return temporary;
 }
 
 }  // namespace
@@ -316,23 +311,12 @@ bool IniStore::save(const std::filesystem::path& path) {
     return true;
 }
 
-// Writes the text to a temporary file beside path and renames it over path, so a failed or
-// interrupted save leaves the old file whole. A temporary file it made does not stay behind.
+// Writes the text through a durable replacement, so a failed or interrupted save leaves the old
+// file whole.
 bool IniStore::replaceFile(const std::filesystem::path& path) const {
-    const std::filesystem::path temporary = temporaryPathFor(path);
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    writeText([&out](std::string_view chunk) {
-        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    });
-    out.close();
-    std::error_code error;
-    if (out) std::filesystem::rename(temporary, path, error);
-    if (!out || error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    platform::DurableFile file(path);
+    writeText([&file](std::string_view chunk) { file.write(chunk); });
+    return file.commit();
 }
 
 void IniStore::clear() { reset(0); }

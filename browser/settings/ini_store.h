@@ -95,9 +95,9 @@ class IniStore {
     bool loadBytes(std::span<const std::uint8_t> bytes, CaseMode mode = CaseMode::Folded);
 
     // Writes every section and entry to path. A store without sections succeeds and leaves an
-    // existing file alone. The text goes to a temporary file beside path that then replaces it,
-    // so a failed or interrupted save leaves the old file whole; on failure lastError() tells
-    // the user and the store is unchanged.
+    // existing file alone. The text replaces the file durably (platform::DurableFile), so a
+    // failed or interrupted save, even a power cut, leaves the old file whole; on failure
+    // lastError() tells the user and the store is unchanged.
     bool save(const std::filesystem::path& path);
 
     // The bytes that save() writes: for each section CR LF "[name]" CR LF, then one

@@ -313,24 +313,32 @@ TEST(IniStoreSave, FailureReportsAndKeepsTheOldFile) {
     EXPECT_FALSE(store.save(dir.path() / "no such folder" / "browserINI.txt"));
     EXPECT_EQ(store.lastError(), kIniWriteError);
 
-    // The old file stays whole when the new content cannot be written beside it: here the
-    // temporary file's place is taken by a folder.
-    const fs::path file = dir.path() / "browserINI.txt";
-    writeFile(file, "\r\n[old]\r\nk=0\r\n");
-    fs::create_directory(dir.path() / "browserINI.txt.tmp");
-    IniStore other;
-    other.setInt(other.addSection("s"), "k", 1);
-    EXPECT_FALSE(other.save(file));
-    EXPECT_EQ(other.lastError(), kIniWriteError);
-    EXPECT_EQ(readFile(file), "\r\n[old]\r\nk=0\r\n");
-
     // A target that cannot be replaced (a folder) fails after writing; nothing is left behind.
     const fs::path folder = dir.path() / "target";
     fs::create_directories(folder / "inside");
-    EXPECT_FALSE(other.save(folder));
+    EXPECT_FALSE(store.save(folder));
     EXPECT_TRUE(fs::is_directory(folder / "inside"));
-    EXPECT_FALSE(fs::exists(dir.path() / "target.tmp"));
-    EXPECT_EQ(dump(other), "[s]\nk=1\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(dump(store), "[s]\nk=1\n");
+}
+
+// What a save cut off before its rename leaves beside the file is neither loaded nor in the
+// way of the next save.
+TEST(IniStoreSave, LeftoversOfAnInterruptedSaveAreIgnored) {
+    TempDir dir;
+    const fs::path file = dir.path() / "browserINI.txt";
+    writeFile(file, "\r\n[old]\r\nk=0\r\n");
+    writeFile(dir.path() / "browserINI.txt.tmp-Xa81Qz", "\r\n[half]\r\nk=");
+    writeFile(dir.path() / "browserINI.txt.tmp", "\r\n[half]\r\nk=");
+    IniStore loaded;
+    ASSERT_TRUE(loaded.load(file));
+    EXPECT_EQ(dump(loaded), "[old]\nk=0\n");
+
+    loaded.setInt(loaded.addSection("s"), "k", 1);
+    ASSERT_TRUE(loaded.save(file));
+    IniStore again;
+    ASSERT_TRUE(again.load(file));
+    EXPECT_EQ(dump(again), "[old]\nk=0\n[s]\nk=1\n");
 }
 
 TEST(IniStore, ClearEmptiesEverything) {

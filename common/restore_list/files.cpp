@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/device_fs.h"
+#include "platform/durable_file.h"
 
 namespace tessel::restore_list {
 
@@ -92,11 +93,7 @@ std::optional<std::string> readFile(const platform::DeviceFs& fs, std::string_vi
 
 bool writeFile(const platform::DeviceFs& fs, std::string_view path, std::string_view content) {
     const auto host = fs.toHost(path);
-    if (!host) return false;
-    std::ofstream out(*host, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    return static_cast<bool>(out);
+    return host && platform::replaceFileDurably(*host, content) == 0;
 }
 
 bool deleteFile(const platform::DeviceFs& fs, std::string_view path) {

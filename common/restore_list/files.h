@@ -15,7 +15,8 @@ namespace tessel::restore_list {
 
 // The whole content of a file as 8-bit text; nullopt when it cannot be opened.
 std::optional<std::string> readFile(const platform::DeviceFs& fs, std::string_view path);
-// Writes the file anew with content; false when it cannot be created or written.
+// Replaces the file with content, durably (platform::DurableFile); false when it cannot be
+// created or written.
 bool writeFile(const platform::DeviceFs& fs, std::string_view path, std::string_view content);
 bool deleteFile(const platform::DeviceFs& fs, std::string_view path);
 

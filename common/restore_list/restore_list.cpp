@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/restore_list/files.h"
 #include "platform/device_fs.h"
 
 namespace tessel::restore_list {
@@ -106,6 +107,8 @@ bool RestoreList::parse(std::span<const std::uint8_t> bytes) {
 std::string RestoreList::text() const {
     std::string out;
     for (const Section& section : sections_) {
+        // The reader would take the header after an empty one for part of an entry name.
+        if (section.entries.empty()) continue;
         out += "\r\n[" + section.name + "]\r\n";
         for (const Entry& entry : section.entries) out += entry.name + "=" + entry.value + "\r\n";
     }
@@ -129,15 +132,9 @@ bool RestoreList::read(const platform::DeviceFs& fs, std::string_view devicePath
 
 bool RestoreList::write(const platform::DeviceFs& fs, std::string_view devicePath) {
     lastError_ = ListError::None;
-    if (sections_.empty()) return true;
-    const auto host = fs.toHost(devicePath);
-    if (!host) return fail(ListError::Unwritable);
-    std::ofstream out(*host, std::ios::binary | std::ios::trunc);
     const std::string content = text();
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    if (!out) return fail(ListError::Unwritable);
-    return true;
+    if (content.empty()) return true;
+    return writeFile(fs, devicePath, content) || fail(ListError::Unwritable);
 }
 
 const Section* RestoreList::find(std::string_view sectionName) const {

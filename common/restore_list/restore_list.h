@@ -46,13 +46,15 @@ class RestoreList {
     // Replaces the content with the list held in text. False, with ListError::Empty, when the
     // text holds no section.
     bool parse(std::span<const std::uint8_t> text);
-    // The list as written to its file; empty for a list without sections.
+    // The list as written to its file; empty for a list without entries. A section without
+    // entries is left out: no reader could see it again, as the header after it would become
+    // part of an entry name.
     std::string text() const;
 
     // Reads the file at a device path; false with Unreadable or Empty, leaving an empty list.
     bool read(const platform::DeviceFs& fs, std::string_view devicePath);
-    // Writes the file at a device path anew; false with Unwritable. An empty list writes nothing
-    // and succeeds.
+    // Writes the file at a device path anew; false with Unwritable. A list without entries
+    // writes nothing and succeeds.
     bool write(const platform::DeviceFs& fs, std::string_view devicePath);
 
     const std::vector<Section>& sections() const { return sections_; }

@@ -95,6 +95,23 @@ TEST(RestoreListFormat, WriterOutputParsesBackToTheSameList) {
     EXPECT_EQ(RestoreList().text(), "");
 }
 
+// A template's empty section ends up before the sections added to it; written out, it would turn
+// the next header into part of an entry name and lose that section.
+TEST(RestoreListFormat, EmptySectionsAreNotWritten) {
+    RestoreList list =
+        parsed("[HKEY_LOCAL_MACHINE\\Software\\App]\r\nMode=kiosk\r\n[ShortCut]\r\n");
+    list.findOrCreate("Empty");
+    list.set("InstallDir", "install", "\\Program Files\\App");
+    EXPECT_EQ(list.text(),
+              "\r\n[HKEY_LOCAL_MACHINE\\Software\\App]\r\nMode=kiosk\r\n"
+              "\r\n[InstallDir]\r\ninstall=\\Program Files\\App\r\n");
+    EXPECT_EQ(parsed(list.text()).value("InstallDir", "install"), "\\Program Files\\App");
+
+    RestoreList empty;
+    empty.findOrCreate("ShortCut");
+    EXPECT_EQ(empty.text(), "");
+}
+
 TEST(RestoreListFormat, RemoveTakesOnlyTheNamedEntry) {
     RestoreList list = parsed("[InstallDir]\r\ninstall=a\r\nbackup=b\r\n");
     list.remove("InstallDir", "backup");

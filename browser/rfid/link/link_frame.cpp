@@ -125,8 +125,28 @@ Bytes encodeFrameB(ByteSpan payload, std::uint8_t address, std::uint8_t modeByte
     return wrap(kStartB, content, Format::B);
 }
 
+namespace {
+
+// The first start byte that no 0x10 escapes: bytes before a frame may hold escaped specials,
+// such as the tail of an earlier reply.
+ByteSpan::iterator findUnescaped(ByteSpan raw, std::uint8_t start) {
+    bool escaped = false;
+    for (auto it = raw.begin(); it != raw.end(); ++it) {
+        if (escaped) {
+            escaped = false;
+        } else if (*it == kEscape) {
+            escaped = true;
+        } else if (*it == start) {
+            return it;
+        }
+    }
+    return raw.end();
+}
+
+}  // namespace
+
 std::optional<Bytes> unframe(ByteSpan raw, std::uint8_t start) {
-    auto it = std::find(raw.begin(), raw.end(), start);
+    auto it = findUnescaped(raw, start);
     if (it == raw.end()) return std::nullopt;
     Bytes content;
     bool escaped = false;
@@ -187,12 +207,14 @@ FrameCollector::State FrameCollector::push(std::uint8_t byte) {
     if (state_ != State::Collecting) return state_;
     bytes_.push_back(byte);
     if (bytes_.size() > kMaxFrame) return state_ = State::Overflow;
-    if (!started_) {
-        started_ = byte == start_;
-    } else if (escaped_) {
+    // A 0x10 escapes the next byte before the start byte too: an escaped start byte begins no
+    // frame.
+    if (escaped_) {
         escaped_ = false;
     } else if (byte == kEscape) {
         escaped_ = true;
+    } else if (!started_) {
+        started_ = byte == start_;
     } else if (byte == kEnd) {
         state_ = State::Complete;
     }

@@ -128,6 +128,28 @@ TEST(LinkFrameTest, CollectorStopsAtTheUnescapedEndAndBoundsTheFrame) {
     EXPECT_EQ(endless.bytes().size(), kMaxFrame + 1);
 }
 
+// Bytes before a reply may hold an escaped start byte (noise, or the tail of an earlier reply):
+// the frame starts at the first start byte that no 0x10 escapes.
+TEST(LinkFrameTest, EscapedStartBytesBeginNoFrame) {
+    for (const Format format : {Format::A, Format::B}) {
+        const std::uint8_t start = format == Format::A ? kStartA : kStartB;
+        const Bytes frame = format == Format::A
+                                ? encodeFrameA(Bytes{0x11, 0x08}, std::nullopt)
+                                : encodeFrameB(Bytes{0x11, 0x08}, 0, 0, std::nullopt);
+        Bytes raw{kEscape, start, 0xBB};
+        raw.insert(raw.end(), frame.begin(), frame.end());
+
+        FrameCollector collector(start);
+        FrameCollector::State state = FrameCollector::State::Collecting;
+        for (std::uint8_t b : raw) state = collector.push(b);
+        EXPECT_EQ(state, FrameCollector::State::Complete) << int(format);
+        EXPECT_EQ(unframe(raw, start), unframe(frame, start)) << int(format);
+        EXPECT_TRUE(unframe(raw, start)) << int(format);
+    }
+    // An escape before the start byte is not carried into the frame.
+    EXPECT_EQ(unframe(Bytes{0x10, 0x10, 0x02, 0x05, 0x05, 0x03}, kStartA), (Bytes{0x05}));
+}
+
 TEST(LinkFrameTest, TypeAAnswerSplitsUidAndMarksItsEnd) {
     auto answer = parseTypeA(Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0x04, 0x00, 0x08});
     ASSERT_TRUE(answer);

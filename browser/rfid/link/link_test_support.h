@@ -25,6 +25,7 @@ class ForwardingPort : public platform::SerialPort {
     std::size_t write(std::span<const std::uint8_t> bytes, platform::Millis timeout) override {
         return port_->write(bytes, timeout);
     }
+    bool drain(platform::Millis timeout) override { return port_->drain(timeout); }
     int lastError() const override { return port_->lastError(); }
 
   private:

@@ -172,6 +172,45 @@ TEST_P(EveryMode, EveryCommandReachesTheTags) {
     EXPECT_EQ(rig.link.close(kHandle), LinkResult::Success);
 }
 
+// A reply behind an escaped start byte is taken whole, with no fresh handshake.
+TEST_P(EveryMode, AnEscapedStartByteBeforeAReplyStartsNoFrame) {
+    Rig rig;
+    ASSERT_EQ(rig.open(GetParam()).result, LinkResult::Success);
+    const int handshakes = rig.module.handshakes();
+    rig.module.misbehave(Fault::EscapedStart, 2);
+    EXPECT_EQ(rig.link.setOption(kHandle, 8), LinkResult::Success);
+    EXPECT_EQ(rig.link.setOption(kHandle, 7), LinkResult::Success);
+    EXPECT_EQ(rig.module.option(), 7);
+    EXPECT_EQ(rig.module.handshakes(), handshakes);
+}
+
+// The tail of a reply that stalled past the gap arrives during the next transaction; the escaped
+// start bytes in it must not start a frame, or every later command would take the reply of the
+// one before.
+TEST_P(EveryMode, TheTailOfAStalledReplyIsNotTakenForTheNextReply) {
+    Rig rig;
+    rig.module.insert(sim::MifareClassic(sim::MifareClassic::Kind::S50, {0xC1, 0x02, 0x03, 0x04}));
+    ASSERT_EQ(rig.open(GetParam()).result, LinkResult::Success);
+    ASSERT_EQ(rig.link.selectProtocol(kHandle, 'A'), LinkResult::Success);
+    TypeAAnswer answer;
+    ASSERT_EQ(rig.link.requestTypeA(kHandle, 1, answer), LinkResult::Success);
+    const SectorKey key{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const std::array<std::uint8_t, 16> data{9, 9, 9, 9, 9,    9,    9,    9,
+                                            9, 9, 9, 9, 0x01, 0x02, 0x01, 0x02};
+    ASSERT_EQ(rig.link.mifareWrite(kHandle, MifareKeyType::A, 5, key, data), LinkResult::Success);
+
+    rig.module.setStallGap(Millis(120));
+    rig.module.misbehave(Fault::Stall);
+    std::array<std::uint8_t, 16> block{};
+    EXPECT_EQ(rig.link.mifareRead(kHandle, MifareKeyType::A, 5, key, block), LinkResult::NoReply);
+    for (std::uint8_t option : {7, 6, 5}) {
+        EXPECT_EQ(rig.link.setOption(kHandle, option), LinkResult::Success) << int(option);
+    }
+    EXPECT_EQ(rig.module.option(), 5);
+    EXPECT_EQ(rig.link.mifareRead(kHandle, MifareKeyType::A, 5, key, block), LinkResult::Success);
+    EXPECT_EQ(block, data);
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, EveryMode, testing::Range(0, 5));
 
 TEST(RfidLinkTest, UltralightPagesAndTheTagsRefusals) {
