@@ -13,7 +13,6 @@ namespace {
 constexpr std::uint32_t kOpenSettleMs = 500;
 constexpr std::uint32_t kResetPauseMs = 600;
 constexpr std::uint32_t kResetBaud = 115200;
-constexpr std::uint32_t kIdleExitWaitMs = 500;
 constexpr std::uint32_t kCommandTimeoutMs = 1000;
 constexpr int kCommandRetries = 5;
 constexpr int kBmpFileFormat = 3;
@@ -40,10 +39,12 @@ ReaderManager::ReaderManager(ReaderManagerParts parts)
     : parts_(parts),
       port1_(std::make_unique<ReaderPort>(1, parts.opener, parts.clock)),
       port2_(std::make_unique<ReaderPort>(2, parts.opener, parts.clock)),
-      symbology_(*port1_),
-      idleExit_(0, 1, parts.clock) {}
+      symbology_(*port1_) {}
 
-ReaderManager::~ReaderManager() { stopIdleClose(); }
+// The RFID reader's idle-close thread works on port 2, which goes with the manager.
+ReaderManager::~ReaderManager() {
+    if (parts_.rfid) parts_.rfid->close();
+}
 
 // ---- Start ----
 
@@ -123,56 +124,7 @@ void ReaderManager::writeStartupValues() {
 }
 
 bool ReaderManager::startPort2(ReaderType request) {
-    ReaderPort& port = *port2_;
-    RfidReader* rfid = parts_.rfid;
-    if (!rfid || !rfid->open(port, model_)) return false;
-    if (!rfid->detect(port, request, model_)) {
-        rfid->close(port, model_);
-        return false;
-    }
-    switch (port.type) {
-        case ReaderType::RfidText:
-            port.closePort();  // opened per use
-            rfid->configure(port);
-            return true;
-        case ReaderType::RfidFrame:
-            if (!idleThread_.joinable()) startIdleClose();
-            rfid->configure(port);
-            return true;
-        case ReaderType::RfidModule:
-            return true;
-        default:
-            rfid->close(port, model_);
-            return false;
-    }
-}
-
-// ---- Idle close of an RfidFrame reader ----
-
-void ReaderManager::startIdleClose() {
-    idleStop_ = false;
-    idleThread_ = std::thread([this] { idleCloseLoop(); });
-}
-
-void ReaderManager::idleCloseLoop() {
-    while (!idleStop_) {
-        const std::uint32_t idleMs = rfidIdleSeconds * 1000;
-        if (port2_->idleSemaphore.wait(idleMs) || idleStop_) continue;
-        port2_->portLock.wait(platform::kInfinite);
-        port2_->closePort();
-        port2_->portLock.release();
-    }
-    idleExit_.release();
-}
-
-void ReaderManager::stopIdleClose() {
-    if (!idleThread_.joinable()) return;
-    idleStop_ = true;
-    port2_->idleSemaphore.release();
-    idleExit_.wait(kIdleExitWaitMs);
-    // A thread still running is finishing a close under port 2's lock; it must end before the
-    // port it uses is rebuilt.
-    idleThread_.join();
+    return parts_.rfid && parts_.rfid->start(*port2_, request);
 }
 
 // ---- Reading ----
@@ -345,10 +297,7 @@ bool ReaderManager::stop(bool barcode, bool rfid) {
     bool barcodeStopped = false;
     if (barcode && barcodeAvailable_) barcodeStopped = reader::trigger(*port1_, false, aimToggle_);
     bool rfidStopped = false;
-    if (rfid && rfidAvailable_ && parts_.rfid && port2_->portLock.tryWait()) {
-        rfidStopped = parts_.rfid->triggerOff(*port2_);
-        port2_->portLock.release();
-    }
+    if (rfid && rfidAvailable_ && parts_.rfid) rfidStopped = parts_.rfid->stopIfFree();
     return barcodeStopped || rfidStopped;
 }
 
@@ -365,10 +314,7 @@ void ReaderManager::close(int portNumber) {
         barcodeAvailable_ = false;
         return;
     }
-    stopIdleClose();
-    if (parts_.rfid && port2_->type != ReaderType::None) {
-        parts_.rfid->close(*port2_, model_);
-    }
+    if (parts_.rfid) parts_.rfid->close();
     port2_->closePort();
     port2_ = std::make_unique<ReaderPort>(2, parts_.opener, parts_.clock);
     port2_->model = model_;

@@ -13,11 +13,9 @@
 // the next read or trigger reopens it at the type and speed found at start-up and carries on,
 // and fails at once with the open error while it is away.
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "browser/reader/engine.h"
 #include "browser/reader/reader_port.h"
@@ -27,7 +25,6 @@
 #include "platform/imaging.h"
 #include "platform/library_loader.h"
 #include "platform/registry.h"
-#include "platform/semaphore.h"
 
 namespace tessel::reader {
 
@@ -104,17 +101,11 @@ class ReaderManager {
     SymbologyConfig& symbology() { return symbology_; }
     const NotificationBinding& notificationBinding() const { return binding_; }
 
-    // Idle time of an RfidFrame reader before the idle-close thread closes port 2, in seconds.
-    std::uint32_t rfidIdleSeconds = 20;
-
   private:
     bool startPort1(ReaderType request);
     bool configurePort1();
     void writeStartupValues();
     bool startPort2(ReaderType request);
-    void startIdleClose();
-    void stopIdleClose();
-    void idleCloseLoop();
 
     bool listens() const;
     bool readListening(ScanResult& out);
@@ -135,10 +126,6 @@ class ReaderManager {
     bool rfidAvailable_ = false;
     std::uint32_t workingSpeed_ = 0;  // port 1's speed once its engine was found
     bool port1Lost_ = false;          // port 1 closed because its device went away
-
-    std::thread idleThread_;
-    std::atomic<bool> idleStop_{false};
-    platform::Semaphore idleExit_;
 };
 
 }  // namespace tessel::reader

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <thread>
 
 #include "platform/temp_dir.h"
 #include "sim/ccd_laser_engine.h"
@@ -66,23 +65,15 @@ class VanishingOpener final : public platform::SerialPortOpener {
 class FakeRfid final : public RfidReader {
   public:
     ReaderType kind = ReaderType::RfidModule;
-    bool open(ReaderPort& port, ModelIndex) override {
+    bool start(ReaderPort& port, ReaderType) override {
         port.lastError = openError;
+        if (openError == 0) port.type = kind;
         return openError == 0;
     }
-    bool detect(ReaderPort& port, ReaderType, ModelIndex) override {
-        port.type = kind;
-        return true;
-    }
-    bool configure(ReaderPort&) override { return true; }
-    bool triggerOff(ReaderPort&) override {
-        ++triggerOffs;
-        return true;
-    }
-    void close(ReaderPort&, ModelIndex) override { ++closes; }
+    bool stopIfFree() override { return true; }
+    void close() override { ++closes; }
 
     int openError = 0;
-    int triggerOffs = 0;
     int closes = 0;
 };
 
@@ -306,36 +297,6 @@ TEST_F(ManagerTest, K240DeliversTheImageAsReceivedAndTheHandheldCapturesNothing)
     engine.clearCommands();
     EXPECT_FALSE(manager.captureImage(3000, nullptr, image));
     EXPECT_TRUE(engine.commands().empty());
-}
-
-TEST_F(ManagerTest, RfidStopNeverWaitsForPort2sLock) {
-    ASSERT_TRUE(manager.start(ReaderType::None, ReaderType::Auto));
-    ASSERT_TRUE(manager.port(2).portLock.wait(0));
-    clock.clearWaits();
-    EXPECT_FALSE(manager.stop(false, true));
-    EXPECT_EQ(rfid.triggerOffs, 0);
-    EXPECT_TRUE(clock.waits().empty());
-    manager.port(2).portLock.release();
-    EXPECT_TRUE(manager.stop(false, true));
-    EXPECT_EQ(rfid.triggerOffs, 1);
-}
-
-TEST_F(ManagerTest, FrameReaderGetsAnIdleCloseThreadThatCloseEnds) {
-    rfid.kind = ReaderType::RfidFrame;
-    sim::PacketEngine idle(PacketKind::Imager2D, 115200);  // anything that opens as COM2:
-    opener.plug("COM2:", idle);
-    ASSERT_TRUE(manager.start(ReaderType::None, ReaderType::Auto));
-    ASSERT_TRUE(manager.port(2).openPort());
-    // The thread waits the idle time on the idle semaphore, then closes the port.
-    for (int i = 0; i < 2000 && manager.port(2).isOpen(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the thread runs for real
-    }
-    EXPECT_FALSE(manager.port(2).isOpen());
-    manager.close(2);
-    const auto waits = clock.waits();
-    EXPECT_NE(std::find(waits.begin(), waits.end(), Millis(20000)), waits.end());
-    EXPECT_FALSE(manager.rfidAvailable());
-    EXPECT_EQ(manager.scannerType(2), ReaderType::None);
 }
 
 TEST_F(ManagerTest, ReadsRecoverWhenAVanishedEngineComesBack) {
