@@ -6,6 +6,7 @@
 // on a PacedClock each wait is recorded and then holds its thread until advance() reaches the
 // wait's end, or until its ready() condition holds. Nothing sleeps for the waits' lengths.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -57,6 +58,15 @@ public:
         std::unique_lock guard(mutex_);
         return changed_.wait_for(guard, std::chrono::seconds(5),
                                  [&] { return waits_.size() >= count; });
+    }
+
+    // Waits (for real, up to a few seconds) until waits of length d have been requested at least
+    // times times.
+    bool awaitWaitOf(Micros d, std::size_t times = 1) const {
+        std::unique_lock guard(mutex_);
+        return changed_.wait_for(guard, std::chrono::seconds(5), [&] {
+            return static_cast<std::size_t>(std::count(waits_.begin(), waits_.end(), d)) >= times;
+        });
     }
 
 private:

@@ -89,6 +89,7 @@ public:
     // WindowHandler
     void onCommand(int id, platform::ui::Notify notify) override;
     void onMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void onOk() override { owner_.pageOk(); }
     void onBrowserMouse(bool down, int x, int y) override { owner_.browserMouse(down, x, y); }
 
     // WebViewEvents
