@@ -79,6 +79,11 @@ int main(int argc, char** argv) {
     fs = platform::DeviceFs(std::filesystem::absolute(fs->root()));
     ::setenv(platform::kDeviceRootVariable, fs->root().c_str(), 1);
 
+    // The program's own folder holds the start page it writes.
+    const std::u16string programFolder = programFolderOf(*fs);
+    if (auto host = fs->toHost(std::string(programFolder.begin(), programFolder.end())))
+        std::filesystem::create_directories(*host, ec);
+
     platform::headless::HeadlessToolkit toolkit;
     toolkit.onMessageBox(
         [](const platform::ui::MessageBoxSpec& box) { printLine(platform::headless::messageBoxLine(box)); });
@@ -87,7 +92,7 @@ int main(int argc, char** argv) {
         [](std::u16string_view) { return std::make_shared<platform::headless::JsonLineDocument>(printLine); },
         true);
     platform::SysfsPowerStatus power;
-    app::ShellContext context{toolkit, webViews, platform::realClock(), power, *fs, programFolderOf(*fs)};
+    app::ShellContext context{toolkit, webViews, platform::realClock(), power, *fs, programFolder};
     platform::DlLibraryLoader loader({platform::programFolder(), fs->root() / "Windows"}, *fs);
     platform::Registry registry(platform::Registry::fileOf(*fs));
     app::NoReaders readers;
