@@ -105,6 +105,8 @@ TEST(CcdInterpret, UpcAAndEan13) {
         {"R0184012345678905abcde", noCheck, 0x01, "EAN-13 addon 5", "401234567890abcde"},
         // Too short for UPC-A: EAN-13 rules.
         {"P0100012345", allDigits, 0x00, "EAN-13", "0012345"},
+        // No data at all: there is no check digit to remove.
+        {"P000", noCheck, 0x01, "EAN-13", ""},
     };
     for (const UpcCase& c : cases) {
         const ScanResult r = interpretCcd(bytesOf(c.decode), c.options, block(c.byte10, 0));
