@@ -102,12 +102,6 @@ public:
     std::atomic<std::int32_t> dbm{-60};
 };
 
-class RecordingKeys final : public KeySink {
-public:
-    void keyDown(int key) override { keys.push_back(key); }
-    std::vector<int> keys;
-};
-
 inline std::vector<std::u16string> boxTexts(const HeadlessToolkit& toolkit) {
     std::vector<std::u16string> texts;
     for (const auto& box : toolkit.messageBoxes()) texts.push_back(box.text);
@@ -132,7 +126,7 @@ protected:
     // Builds the main window on the window thread; the start-up wait is let pass.
     void start(settings::BrowserOptions options = {}, bool kp30 = false) {
         main_ = std::make_unique<MainDialog>(
-            MainDialog::Parts{context_, readers_, hooks_, signal_, registry_, &keys_, nullptr, kp30},
+            MainDialog::Parts{context_, readers_, hooks_, signal_, registry_, &keyboard_, nullptr, kp30},
             std::move(options));
         toolkit_.post([this] { main_->create(); });
         EXPECT_TRUE(clock_.awaitWaitOf(500ms));
@@ -168,7 +162,7 @@ protected:
     FakeReaders readers_{log_, toolkit_, clock_};
     RecordingHooks hooks_{log_};
     FixedSignal signal_;
-    RecordingKeys keys_;
+    platform::RecordingKeyboard keyboard_;
     platform::Registry* registry_ = nullptr;
     std::unique_ptr<MainDialog> main_;
     std::thread windowThread_;

@@ -51,7 +51,7 @@ BrowserApp::Outcome BrowserApp::run() {
     const bool kp30 = status_->terminal() == reader::Terminal::KP30;
     main_ = std::make_unique<MainDialog>(
         MainDialog::Parts{parts_.context, parts_.readers, parts_.hooks, *signal_, parts_.registry,
-                          parts_.keys, parts_.external, kp30},
+                          parts_.keyboard, parts_.external, kp30},
         options_);
     toolkit.post([this] {
         main_->create();

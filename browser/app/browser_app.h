@@ -25,7 +25,7 @@ struct AppParts {
     platform::Registry* registry = nullptr;
     ReaderAccess& readers;
     ShellHooks& hooks;
-    KeySink* keys = nullptr;
+    platform::Keyboard* keyboard = nullptr;
     platform::PageExternal* external = nullptr;
 };
 

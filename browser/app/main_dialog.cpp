@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::uint32_t kStartupWaitMs = 500;
 constexpr std::uint32_t kSignalPeriodMs = 1200;
+constexpr std::uint32_t kExtendedKey = 0x1;  // keybd_event flag of the arrow keys
 
 // A window that reacts to nothing: the progress window until its own class joins the shell.
 class Inert final : public ui::WindowHandler {
@@ -70,7 +71,7 @@ MainDialog::MainDialog(Parts parts, settings::BrowserOptions options)
       hooks_(parts.hooks),
       signal_(parts.signal),
       registry_(parts.registry),
-      keys_(parts.keys),
+      keyboard_(parts.keyboard),
       external_(parts.external),
       kp30_(parts.kp30),
       options_(std::move(options)),
@@ -316,8 +317,8 @@ void MainDialog::browserMouse(bool down, int x, int y) {
     if (!swipeStart_) return;
     const auto keys = swipeKeys(x - swipeStart_->x, y - swipeStart_->y);
     swipeStart_.reset();
-    if (keys_)
-        for (int key : keys) keys_->keyDown(key);
+    if (keyboard_)
+        for (int key : keys) keyboard_->keybdEvent(static_cast<std::uint8_t>(key), 0, kExtendedKey);
 }
 
 void MainDialog::warn(std::u16string_view text) {

@@ -22,6 +22,7 @@
 #include "browser/app/shell_hooks.h"
 #include "browser/app/stop_signal.h"
 #include "browser/settings/browser_options.h"
+#include "platform/keyboard.h"
 #include "platform/registry.h"
 #include "platform/ui.h"
 
@@ -72,7 +73,7 @@ public:
         ShellHooks& hooks;
         const SignalSource& signal;
         platform::Registry* registry = nullptr;  // task bar options; null: none set
-        KeySink* keys = nullptr;                 // swipe scrolling on the KP30
+        platform::Keyboard* keyboard = nullptr;  // swipe scrolling on the KP30
         platform::PageExternal* external = nullptr;
         bool kp30 = false;
     };
@@ -147,7 +148,7 @@ private:
     ShellHooks& hooks_;
     const SignalSource& signal_;
     platform::Registry* registry_;
-    KeySink* keys_;
+    platform::Keyboard* keyboard_;
     platform::PageExternal* external_;
     const bool kp30_;
     settings::BrowserOptions options_;

@@ -40,11 +40,4 @@ public:
     virtual void readerMessage(Msg, std::uintptr_t /*wParam*/, std::intptr_t /*lParam*/) {}
 };
 
-// Sends key-down presses into the focused window (the KP30's swipe scrolling).
-class KeySink {
-public:
-    virtual ~KeySink() = default;
-    virtual void keyDown(int virtualKey) = 0;
-};
-
 }  // namespace tessel::app
