@@ -1,0 +1,69 @@
+#include "platform/headless/json_line.h"
+
+#include <cstdio>
+
+namespace tessel::platform::headless {
+
+namespace {
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void appendEscape(std::string& out, char16_t c) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
+    out += buffer;
+}
+
+bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+std::string jsonString(std::u16string_view text) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'"' || c == u'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            appendEscape(out, c);
+        } else if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1])) {
+            appendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (isHigh(c) || isLow(c)) {
+            appendEscape(out, c);
+        } else {
+            appendUtf8(out, c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string callLine(std::u16string_view name, std::span<const std::u16string> args) {
+    std::string line = "{\"call\":" + jsonString(name) + ",\"args\":[";
+    for (std::size_t i = 0; i < args.size(); ++i) line += (i ? "," : "") + jsonString(args[i]);
+    return line + "]}";
+}
+
+std::string messageBoxLine(const ui::MessageBoxSpec& box) {
+    return "{\"messageBox\":" + jsonString(box.text) + ",\"caption\":" + jsonString(box.caption) + "}";
+}
+
+}  // namespace tessel::platform::headless
