@@ -165,6 +165,10 @@ int launch(const Arguments& args) {
     for (int s : {SIGINT, SIGTERM, SIGCHLD}) sigaddset(&blocked, s);
     ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
     const int signals = ::signalfd(-1, &blocked, SFD_CLOEXEC);
+    if (signals < 0) {
+        std::perror("tessel-terminal: signalfd");
+        return 1;
+    }
 
     std::string error;
     const terminal::FillSources sources{TESSEL_SYSTEM_LIBRARY_DIR, TESSEL_DEMO_DIR};
