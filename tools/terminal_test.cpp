@@ -175,5 +175,26 @@ TEST_F(Launcher, SilentClientDoesNotHoldTheControlUp) {
     EXPECT_EQ(stop(), 0);
 }
 
+// A stand-in browser beside a copy of the launcher: it records how it was started and ends with
+// status 3, which the launcher passes on after stopping the simulators.
+TEST(LauncherWithBrowser, StartsTheBrowserBesideItOnTheRootAndEndsWithIt) {
+    platform::TempDir bin, root;
+    const fs::path launcher = bin.path() / "tessel-terminal";
+    fs::copy_file(TESSEL_TERMINAL_TOOL, launcher);
+    const fs::path record = bin.path() / "browser-started";
+    bin.write("browser", "#!/bin/sh\necho \"$* root=$TESSEL_DEVICE_ROOT\" > '" + record.string() + "'\nexit 3\n");
+    fs::permissions(bin.path() / "browser", fs::perms::owner_exec, fs::perm_options::add);
+
+    const std::string command = "'" + launcher.string() + "' generic --device-root '" + root.path().string() +
+                                "' --headless -- 1 >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const std::string rootText = root.path().string();
+    EXPECT_EQ(bin.read("browser-started"),
+              "--device-root " + rootText + " --headless 1 root=" + rootText + "\n");
+    EXPECT_EQ(com(root.path(), "COM1"), std::nullopt);
+    EXPECT_FALSE(fs::exists(controlSocketPath(root.path())));
+}
+
 }  // namespace
 }  // namespace tessel::tools
