@@ -28,16 +28,18 @@ std::string presentBarcode(platform::DeviceModel& model, const ControlCommand& c
     return "ok";
 }
 
-std::string presentTagToModule(platform::DeviceModel& model, const ControlCommand& command) {
-    auto& module = static_cast<sim::RfidModuleSim&>(model);
-    module.clearField();
+// Any RFID simulator with a field of tags (clearField, insert) takes a presented tag this way.
+template <class Reader>
+std::string presentTag(platform::DeviceModel& model, const ControlCommand& command) {
+    auto& reader = static_cast<Reader&>(model);
+    reader.clearField();
     const auto& uid = command.data;
     if (uid.size() == 4) {
-        module.insert(sim::MifareClassic(sim::MifareClassic::Kind::S50, {uid[0], uid[1], uid[2], uid[3]}));
+        reader.insert(sim::MifareClassic(sim::MifareClassic::Kind::S50, {uid[0], uid[1], uid[2], uid[3]}));
     } else if (uid.size() == 7) {
         std::array<std::uint8_t, 7> id{};
         std::copy(uid.begin(), uid.end(), id.begin());
-        module.insert(sim::Ultralight(id));
+        reader.insert(sim::Ultralight(id));
     }
     return "ok";
 }
@@ -69,7 +71,7 @@ const std::array kSimulators{
                  presentBarcode},
     SimulatorRow{ReaderType::LongRange1D955, make<PacketEngine, PacketKind::LongRange1D955, 38400u>,
                  presentBarcode},
-    SimulatorRow{ReaderType::RfidModule, makeRfidModule, presentTagToModule},
+    SimulatorRow{ReaderType::RfidModule, makeRfidModule, presentTag<sim::RfidModuleSim>},
 };
 
 const SimulatorRow* simulatorOf(ReaderType kind) {
