@@ -12,7 +12,9 @@
 
 #include "sim/ccd_laser_engine.h"
 #include "sim/packet_engine.h"
+#include "sim/rfid_frame_reader.h"
 #include "sim/rfid_module.h"
+#include "sim/rfid_text_reader.h"
 
 namespace tessel::tools {
 namespace {
@@ -71,6 +73,9 @@ const std::array kSimulators{
                  presentBarcode},
     SimulatorRow{ReaderType::LongRange1D955, make<PacketEngine, PacketKind::LongRange1D955, 38400u>,
                  presentBarcode},
+    SimulatorRow{ReaderType::RfidText, make<sim::RfidTextReader, 1, 9600u>,
+                 presentTag<sim::RfidReaderModel>},
+    SimulatorRow{ReaderType::RfidFrame, make<sim::RfidFrameReader>, presentTag<sim::RfidReaderModel>},
     SimulatorRow{ReaderType::RfidModule, makeRfidModule, presentTag<sim::RfidModuleSim>},
 };
 
