@@ -178,9 +178,15 @@ bool RfidReader::switchTo57600() {
 bool RfidReader::initialise() {
     switch (kind()) {
         case ReaderType::RfidText: return initialiseText();
-        case ReaderType::RfidFrame:
+        case ReaderType::RfidFrame: {
             startIdleThread();
-            return initialiseFrame();
+            // The idle thread may close the port as soon as it runs; it takes the port lock
+            // first, so the initialisation holds it too.
+            port_.portLock.wait(platform::kInfinite);
+            const bool done = initialiseFrame();
+            port_.portLock.release();
+            return done;
+        }
         case ReaderType::RfidModule: return true;
         default: return false;
     }
