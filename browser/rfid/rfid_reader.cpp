@@ -81,8 +81,7 @@ bool RfidReader::start(ReaderType request) {
             initialise();
             break;
         case ReaderType::RfidFrame:
-            startIdleThread();
-            initialise();
+            initialise();  // starts the idle thread too
             break;
         default:
             break;
@@ -179,12 +178,12 @@ bool RfidReader::initialise() {
     switch (kind()) {
         case ReaderType::RfidText: return initialiseText();
         case ReaderType::RfidFrame: {
-            startIdleThread();
-            // The idle thread may close the port as soon as it runs; it takes the port lock
-            // first, so the initialisation holds it too.
+            // The idle thread closes the port under the port lock; the set-up frames hold it
+            // too, and a thread started only after them cannot close the port under them.
             port_.portLock.wait(platform::kInfinite);
             const bool done = initialiseFrame();
             port_.portLock.release();
+            startIdleThread();
             return done;
         }
         case ReaderType::RfidModule: return true;
