@@ -29,7 +29,9 @@ struct Rect {
     }
 };
 
-enum class ControlKind { Static, Button, CheckBox, ComboBox, Edit, Progress, Picture, Toolbar, Browser };
+enum class ControlKind {
+    Static, Button, CheckBox, ComboBox, Edit, Progress, Picture, Toolbar, Browser, GroupBox
+};
 
 struct ControlStyle {
     bool border = false;
@@ -38,6 +40,9 @@ struct ControlStyle {
     bool number = false;     // edit: digits only
     bool multiLine = false;  // edit
     int limit = 0;           // edit: most characters, 0 no limit
+    bool spin = false;       // number edit: with an up-down control beside it
+    bool clientEdge = false; // sunken edge
+    bool largeFont = false;  // 18-point "Tahoma" (scale-2 screens)
     bool hidden = false;     // created hidden
 };
 
@@ -60,7 +65,8 @@ inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 
 // Notifications that come with onCommand.
-enum class Notify { Clicked, SelectionChanged, EnterKey };
+// Changed: an edit box's text changed by typing.
+enum class Notify { Clicked, SelectionChanged, EnterKey, Changed };
 
 // What a window hears from the toolkit, on the window thread.
 class WindowHandler {

@@ -169,6 +169,7 @@ void HeadlessWindow::type(int id, std::u16string_view text) {
         typed.resize(static_cast<std::size_t>(c->spec.style.limit));
     c->spec.text = typed;
     c->selection.reset();  // typing in a combo's edit field leaves no entry selected
+    handler_.onCommand(id, ui::Notify::Changed);
 }
 
 void HeadlessWindow::pressEnter(int id) {
