@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev
   pkg-config libsndfile1-dev libasound2-dev
+  libwebkit2gtk-4.1-dev xvfb xauth
 )
 
 missing=()
