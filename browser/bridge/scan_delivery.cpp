@@ -128,7 +128,7 @@ Delivery deliverBarcode(const BarcodeScan& scan, const settings::BrowserOptions&
     return d;
 }
 
-Delivery deliverTag(const TagScan& tag, const settings::BrowserOptions& options, int pageState) {
+Delivery deliverTag(const rfid::RfidTagResult& tag, const settings::BrowserOptions& options, int pageState) {
     const std::u16string uid = fromEightBit(tag.uid);
     std::u16string userData = fromBytes(tag.userData);
     Delivery d;
@@ -139,10 +139,10 @@ Delivery deliverTag(const TagScan& tag, const settings::BrowserOptions& options,
     d.notify = true;
     const std::u16string shownData =
         options.displayUserDataByHex != 0 ? hexBytes(tag.userData) : userData;
-    d.resultBox = u"type : " + fromEightBit(tag.tagTypeName) + u"\r\nuid : " + uid +
+    d.resultBox = u"type : " + fromEightBit(tag.typeName) + u"\r\nuid : " + uid +
                   u"\r\nuser data : " + shownData;
     d.function = kOnScanRfid;
-    d.args = {familyLetter(tag.tagCode), uid, std::move(userData)};
+    d.args = {familyLetter(tag.code), uid, std::move(userData)};
     return d;
 }
 

@@ -19,6 +19,7 @@
 #include "browser/bridge/script_invoker.h"
 #include "browser/reader/device_identity.h"
 #include "browser/reader/reader_types.h"
+#include "browser/rfid/tag_types.h"
 #include "browser/settings/browser_options.h"
 
 namespace tessel::bridge {
@@ -29,14 +30,6 @@ struct BarcodeScan {
     std::int32_t codeType = 0;
     std::string codeTypeName;
     std::vector<std::uint8_t> data;
-};
-
-// One tag as the RFID port holds it.
-struct TagScan {
-    std::int32_t tagCode = 0;
-    std::string tagTypeName;
-    std::string uid;  // hexadecimal text
-    std::vector<std::uint8_t> userData;
 };
 
 struct Delivery {
@@ -85,7 +78,7 @@ std::u16string tagKeyboardText(const settings::BrowserOptions& options, std::u16
 // which stops typing but not the callback.
 Delivery deliverBarcode(const BarcodeScan& scan, const settings::BrowserOptions& options,
                         int pageState);
-Delivery deliverTag(const TagScan& tag, const settings::BrowserOptions& options, int pageState);
+Delivery deliverTag(const rfid::RfidTagResult& tag, const settings::BrowserOptions& options, int pageState);
 // Handling of a decode error message: the port's last error as "%d"; nullopt for another port.
 std::optional<Delivery> deliverScanError(int port, std::int32_t lastError);
 // Handling of an image message once the file is written: the callback with its path.

@@ -111,7 +111,7 @@ TEST(TagDelivery, FamilyLetterUidAndUserData) {
     BrowserOptions o;
     o.keyboardEmu = 1;
     o.displayUserDataByHex = 1;
-    const TagScan tag{3, "Mifare", "04A1B2", {0x41, 0x0A}};
+    const rfid::RfidTagResult tag{3, "Mifare", "04A1B2", {0x41, 0x0A}, 16};
     const Delivery d = deliverTag(tag, o, 0);
     EXPECT_EQ(d.resultBox, u"type : Mifare\r\nuid : 04A1B2\r\nuser data : 410a");
     EXPECT_EQ(d.args, (ScanArgs{u"M", u"04A1B2", u"A\n"}));
@@ -121,7 +121,7 @@ TEST(TagDelivery, FamilyLetterUidAndUserData) {
 
     o.displayUserDataByHex = 0;
     EXPECT_EQ(deliverTag(tag, o, 0).resultBox, u"type : Mifare\r\nuid : 04A1B2\r\nuser data : A\n");
-    EXPECT_EQ(deliverTag({0, "", "", {}}, o, 0).args[0], std::u16string(1, u'\0'));
+    EXPECT_EQ(deliverTag(rfid::RfidTagResult{}, o, 0).args[0], std::u16string(1, u'\0'));
 }
 
 TEST(TagDelivery, FamilyLetters) {
