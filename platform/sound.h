@@ -18,9 +18,11 @@ public:
     // Plays the file named by a device path (an extension may be missing, as on the terminal).
     // False when it cannot be played; what a missing file plays is the player's choice.
     virtual bool play(const std::string& devicePath, std::uint32_t flags) = 0;
+    // Stops the sound playing, if any.
+    virtual void stop() {}
 };
 
-// Remembers every request instead of playing it.
+// Remembers every request instead of playing it; a stop is remembered as an empty path.
 class RecordingSoundPlayer final : public SoundPlayer {
 public:
     struct Request {
@@ -32,6 +34,10 @@ public:
         std::lock_guard lock(mutex_);
         requests_.push_back({devicePath, flags});
         return true;
+    }
+    void stop() override {
+        std::lock_guard lock(mutex_);
+        requests_.push_back({"", 0});
     }
     std::vector<Request> requests() const {
         std::lock_guard lock(mutex_);

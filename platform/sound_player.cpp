@@ -129,6 +129,11 @@ bool HostSoundPlayer::play(const std::string& devicePath, std::uint32_t flags) {
     return true;
 }
 
+void HostSoundPlayer::stop() {
+    std::lock_guard lock(mutex_);
+    stopPlaying();
+}
+
 void HostSoundPlayer::stopPlaying() {
     if (playing_.joinable()) {
         playing_.request_stop();

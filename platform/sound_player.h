@@ -30,6 +30,8 @@ class HostSoundPlayer final : public SoundPlayer {
     // short the one playing. False when the file is missing or unreadable or no sound device
     // takes it; that is found out before anything waits.
     bool play(const std::string& devicePath, std::uint32_t flags) override;
+    // Cuts short a sound started without waiting.
+    void stop() override;
 
   private:
     void stopPlaying();

@@ -250,6 +250,10 @@ void MainDialog::toggleBarcode(int item) {
     hooks_.setBarcodeCheck(on);
 }
 
+void MainDialog::tickTrayItem(int item, bool ticked) {
+    if (trayMenu_) trayMenu_->setTick(item, ticked);
+}
+
 void MainDialog::toggleRfid() {
     if (!isRfidKind(readers_.rfidKind())) return;
     const bool on = !readers_.rfidEnabled();

@@ -107,6 +107,9 @@ public:
     std::uintptr_t lastSignal() const { return lastSignal_; }
     std::intptr_t lastBattery() const { return lastBattery_; }
     bool destroyed() const { return destroyed_; }
+    // The page's reader switches tick the tray menu; a level it found out of range is kept.
+    void tickTrayItem(int item, bool ticked);
+    void setLastSignal(std::uintptr_t level) { lastSignal_ = level; }
 
     // WindowHandler
     void onCommand(int id, platform::ui::Notify notify) override;

@@ -25,6 +25,8 @@ public:
     virtual void showReaderPage(bool) {}
     virtual void setBarcodeCheck(bool) {}
     virtual void setRfidCheck(bool) {}
+    // The reader page's "RFID Reader" button.
+    virtual void enableRfidReaderButton(bool) {}
     virtual void destroyPages() {}
 
     // The Browser settings dialog and the About box, modal.

@@ -74,6 +74,8 @@ class StatusBinding {
     std::optional<std::int32_t> signalDbm() const;
     // Serial number, manufacture date and OS version; nullopt as above.
     std::optional<SysInfo> sysInfo() const;
+    // Whether the library has GetSysInfo at all.
+    bool hasSysInfo() const { return sysInfo_ != nullptr; }
 
   private:
     std::shared_ptr<platform::Library> library_;
