@@ -62,6 +62,39 @@ std::string callLine(std::u16string_view name, std::span<const std::u16string> a
     return line + "]}";
 }
 
+std::string callLine(std::u16string_view name, std::span<const std::u16string> args,
+                     const PageCall& outcome) {
+    std::string line = callLine(name, args);
+    line.pop_back();  // the closing brace
+    switch (outcome.outcome) {
+        case PageCall::Outcome::Returned: break;
+        case PageCall::Outcome::Threw: line += ",\"outcome\":\"threw\""; break;
+        case PageCall::Outcome::Missing: line += ",\"outcome\":\"missing\""; break;
+        case PageCall::Outcome::Failed: {
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%08x", static_cast<unsigned>(outcome.failure));
+            line += ",\"outcome\":\"failed\",\"failure\":\"" + std::string(code) + "\"";
+            break;
+        }
+    }
+    return line + "}";
+}
+
+std::string invokeFailureLine(std::u16string_view function, std::u16string_view text) {
+    return "{\"invokeFailure\":" + jsonString(function) + ",\"text\":" + jsonString(text) + "}";
+}
+
+PageCall JsonLineDocument::call(std::u16string_view name, std::span<const std::u16string> args) {
+    PageCall result{PageCall::Outcome::Returned, {}, 0};
+    if (page_) {
+        const auto function = page_->find(name);
+        result.outcome = function == page_->end() ? PageCall::Outcome::Missing : function->second.outcome;
+        if (function != page_->end()) result.failure = function->second.failure;
+    }
+    out_(callLine(name, args, result));
+    return result;
+}
+
 std::string messageBoxLine(const ui::MessageBoxSpec& box) {
     return "{\"messageBox\":" + jsonString(box.text) + ",\"caption\":" + jsonString(box.caption) + "}";
 }
