@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/message_channel.h"
 #include "platform/temp_dir.h"
@@ -36,16 +37,22 @@ protected:
         }
     }
 
-    // Starts the browser with its output in a file; returns its process id.
-    pid_t startBrowser(const fs::path& output) {
+    // Starts the browser with its output in a file (and a page file when given); returns its
+    // process id.
+    pid_t startBrowser(const fs::path& output, const std::string& pageFile = {}) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const std::string root = root_.path().string();
-        char* argv[] = {const_cast<char*>(TESSEL_BROWSER), const_cast<char*>("--headless"),
-                        const_cast<char*>("--device-root"), const_cast<char*>(root.c_str()), nullptr};
+        std::vector<char*> argv = {const_cast<char*>(TESSEL_BROWSER), const_cast<char*>("--headless"),
+                                   const_cast<char*>("--device-root"), const_cast<char*>(root.c_str())};
+        if (!pageFile.empty()) {
+            argv.push_back(const_cast<char*>("--page"));
+            argv.push_back(const_cast<char*>(pageFile.c_str()));
+        }
+        argv.push_back(nullptr);
         pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, TESSEL_BROWSER, &actions, nullptr, argv, environ), 0);
+        EXPECT_EQ(posix_spawn(&pid, TESSEL_BROWSER, &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
         started_.push_back(pid);
         return pid;
@@ -74,6 +81,16 @@ protected:
     bool waitForChannel() {
         for (int i = 0; i < 500; ++i) {
             if (fs::exists(platform::channelSocketPath(root_.path()))) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    // Waits up to five seconds for a line starting with start in a browser's output.
+    bool waitForLine(const fs::path& output, const std::string& start) {
+        for (int i = 0; i < 500; ++i) {
+            if (text(output).find("\n" + start) != std::string::npos || text(output).starts_with(start))
+                return true;
             std::this_thread::sleep_for(10ms);
         }
         return false;
@@ -119,6 +136,64 @@ TEST_F(BrowserProcessTest, MissingSystemLibraryEndsTheStart) {
     const fs::path out = root_.path() / "browser.out";
     EXPECT_EQ(exitOf(startBrowser(out)), 1);
     EXPECT_NE(text(out).find("Can't find XXXXXX_SYS.dll."), std::string::npos);
+}
+
+TEST_F(BrowserProcessTest, PageFileDecidesHowEachCallbackEnds) {
+    struct Case {
+        const char* action;
+        const char* text;  // the failure text the program keeps
+    };
+    const Case cases[] = {
+        {"throw", "DISP_E_EXCEPTION"},
+        {"fail 80020001", "DISP_E_UNKNOWNINTERFACE"},
+        {"fail 80020003", "DISP_E_MEMBERNOTFOUND"},
+        {"fail 80020004", "DISP_E_PARAMNOTFOUND"},
+        {"fail 80020005", "DISP_E_TYPEMISMATCH"},
+        {"fail 80020007", "DISP_E_NONAMEDARGS"},
+        {"fail 80020008", "DISP_E_BADVARTYPE"},
+        {"fail 80020009", "DISP_E_EXCEPTION"},
+        {"fail 8002000A", "DISP_E_OVERFLOW"},
+        {"fail 8002000C", "DISP_E_UNKNOWNLCID"},
+        {"fail 8002000E", "DISP_E_BADPARAMCOUNT"},
+        {"fail 8002000F", "DISP_E_PARAMNOTOPTIONAL"},
+        {"fail 80020006", "unable to execute the javascript function --> onScanBarcodeError "
+                          "\\u000aPlease verify whether the function implementation is correct."},
+        {"fail 1", "unable to execute the javascript function --> onScanBarcodeError "
+                   "\\u000aPlease verify whether the function implementation is correct."},
+    };
+    // Each run: the error callback of the barcode port fails as the case says; the other
+    // callbacks return, except onScanRFID, which the page lacks.
+    const fs::path pageFile = root_.path() / "page.txt";
+    for (const Case& c : cases) {
+        std::ofstream(pageFile) << "onScanBarcode=return\nonScanImage=return\n"
+                                << "onScanRfidError=return\nonScanBarcodeError=" << c.action << "\n";
+        const fs::path out = root_.path() / "browser.out";
+        const pid_t pid = startBrowser(out, pageFile.string());
+        ASSERT_TRUE(waitForChannel()) << c.action;
+        ASSERT_TRUE(waitForLine(out, "{\"document\":")) << c.action;  // the page can be called
+        EXPECT_EQ(send("WM_DECODEERROR 1"), 0);
+        EXPECT_EQ(send("WM_DECODEERROR 2"), 0);
+        EXPECT_EQ(send("WM_DECODE 2"), 0);
+        EXPECT_EQ(send("--close"), 0);
+        EXPECT_EQ(exitOf(pid), 0);
+        const std::string lines = text(out);
+        const std::string failure = std::string("{\"invokeFailure\":\"onScanBarcodeError\",\"text\":\"") +
+                                    c.text + "\"}";
+        EXPECT_NE(lines.find(failure), std::string::npos) << c.action << "\n" << lines;
+        EXPECT_NE(lines.find("{\"call\":\"onScanRfidError\",\"args\":[\"0\"]}\n"), std::string::npos);
+        EXPECT_NE(lines.find("{\"call\":\"onScanRFID\",\"args\":[\"\\u0000\",\"\",\"\"],"
+                             "\"outcome\":\"missing\"}"),
+                  std::string::npos)
+            << lines;
+        EXPECT_EQ(lines.find("\"invokeFailure\":\"onScanR"), std::string::npos);
+    }
+}
+
+TEST_F(BrowserProcessTest, UnusablePageFileStopsTheStart) {
+    const fs::path pageFile = root_.path() / "page.txt";
+    std::ofstream(pageFile) << "onScanBarcode=sometimes\n";
+    EXPECT_EQ(exitOf(startBrowser(root_.path() / "browser.out", pageFile.string())), 2);
+    EXPECT_EQ(exitOf(startBrowser(root_.path() / "browser.out", (root_.path() / "none").string())), 2);
 }
 
 }  // namespace

@@ -1,16 +1,21 @@
-// browser [--headless] [--device-root DIR] [COMMAND-LINE]
+// browser [--headless] [--device-root DIR] [--page FILE] [COMMAND-LINE]
 //
 // The kiosk browser on a device root (--device-root, else TESSEL_DEVICE_ROOT). Until a display
 // backend joins, it always runs on the headless backends: every page callback and message box
 // is written to standard output as a JSON line, and other processes reach it with tessel-send.
+// --page names a page file (platform/headless/page_file.h): which page functions exist and
+// which throw or fail; without it every function exists and returns.
 
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "browser/app/browser_app.h"
+#include "browser/app/scan_hooks.h"
 #include "platform/clock.h"
 #include "platform/device_fs.h"
 #include "platform/headless/fake_web_view.h"
@@ -27,6 +32,7 @@ using namespace tessel;
 struct Arguments {
     std::string deviceRoot;
     std::string commandLine;
+    std::string pageFile;
 };
 
 bool parseArguments(int argc, char** argv, Arguments& args) {
@@ -36,6 +42,8 @@ bool parseArguments(int argc, char** argv, Arguments& args) {
         if (arg == "--headless") continue;
         if (arg == "--device-root" && i + 1 < argc) {
             args.deviceRoot = argv[++i];
+        } else if (arg == "--page" && i + 1 < argc) {
+            args.pageFile = argv[++i];
         } else if (arg.starts_with("--")) {
             return false;
         } else {
@@ -61,14 +69,31 @@ void printLine(const std::string& line) {
     std::cout << line << std::endl;
 }
 
+// The page file's functions; nullopt without --page. False when the file is unusable.
+bool readPageFile(const std::string& file, std::optional<platform::headless::PageFunctions>& page) {
+    if (file.empty()) return true;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::cerr << "browser: cannot read the page file " << file << "\n";
+        return false;
+    }
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    std::string error;
+    page = platform::headless::parsePageFile(text, error);
+    if (!page) std::cerr << "browser: " << file << ": " << error << "\n";
+    return page.has_value();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Arguments args;
     if (!parseArguments(argc, argv, args)) {
-        std::cerr << "usage: browser [--headless] [--device-root DIR] [COMMAND-LINE]\n";
+        std::cerr << "usage: browser [--headless] [--device-root DIR] [--page FILE] [COMMAND-LINE]\n";
         return 2;
     }
+    std::optional<platform::headless::PageFunctions> page;
+    if (!readPageFile(args.pageFile, page)) return 2;
     auto fs = platform::DeviceFs::fromEnvironment(args.deviceRoot);
     std::error_code ec;
     if (!fs || !std::filesystem::is_directory(fs->root(), ec)) {
@@ -89,17 +114,25 @@ int main(int argc, char** argv) {
         [](const platform::ui::MessageBoxSpec& box) { printLine(platform::headless::messageBoxLine(box)); });
     platform::headless::FakeWebViewFactory webViews(
         toolkit,
-        [](std::u16string_view) { return std::make_shared<platform::headless::JsonLineDocument>(printLine); },
+        [&page](std::u16string_view url) {
+            printLine(platform::headless::documentLine(url));
+            return std::make_shared<platform::headless::JsonLineDocument>(printLine, page);
+        },
         true);
     platform::SysfsPowerStatus power;
     app::ShellContext context{toolkit, webViews, platform::realClock(), power, *fs, programFolder};
     platform::DlLibraryLoader loader({platform::programFolder(), fs->root() / "Windows"}, *fs);
     platform::Registry registry(platform::Registry::fileOf(*fs));
     app::NoReaders readers;
-    app::ShellHooks hooks;
+    app::BrowserApp* running = nullptr;
+    app::ScanHooks hooks(context, [&running] { return running->mainDialog(); });
+    hooks.onInvokeFailure([](std::u16string_view function, std::u16string_view text) {
+        printLine(platform::headless::invokeFailureLine(function, text));
+    });
 
     app::BrowserApp browser({context, loader, &registry, readers, hooks, nullptr, nullptr},
                             settings::BrowserOptions{}, args.commandLine);
+    running = &browser;
     switch (browser.run()) {
         case app::BrowserApp::Outcome::Ended: return 0;
         case app::BrowserApp::Outcome::OtherInstanceRaised: return 0;

@@ -80,6 +80,8 @@ std::string callLine(std::u16string_view name, std::span<const std::u16string> a
     return line + "}";
 }
 
+std::string documentLine(std::u16string_view url) { return "{\"document\":" + jsonString(url) + "}"; }
+
 std::string invokeFailureLine(std::u16string_view function, std::u16string_view text) {
     return "{\"invokeFailure\":" + jsonString(function) + ",\"text\":" + jsonString(text) + "}";
 }

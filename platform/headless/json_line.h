@@ -24,6 +24,8 @@ std::string callLine(std::u16string_view name, std::span<const std::u16string> a
 // {"call":"onScanRFID","args":["M","04A1B2",""],"outcome":"failed","failure":"0x8002000e"}
 std::string callLine(std::u16string_view name, std::span<const std::u16string> args,
                      const PageCall& outcome);
+// A page that completed loading; callbacks reach it from now on: {"document":"\\tmp.htm"}
+std::string documentLine(std::u16string_view url);
 // A page callback that failed in the page, with the text the program keeps for it:
 // {"invokeFailure":"onScanBarcode","text":"DISP_E_EXCEPTION"}
 std::string invokeFailureLine(std::u16string_view function, std::u16string_view text);

@@ -59,6 +59,7 @@ TEST(JsonLineDocument, PrintsEveryCallWithHowItEnded) {
     // Without a page file every function exists.
     JsonLineDocument open([&](const std::string& l) { lines.push_back(l); });
     EXPECT_EQ(open.call(u"onD", {}).outcome, Outcome::Returned);
+    EXPECT_EQ(documentLine(u"\\tmp.htm"), "{\"document\":\"\\\\tmp.htm\"}");
     EXPECT_EQ(invokeFailureLine(u"onB", u"DISP_E_EXCEPTION"),
               "{\"invokeFailure\":\"onB\",\"text\":\"DISP_E_EXCEPTION\"}");
 }
