@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
+#include "browser/bridge/notification_workers.h"
 #include "platform/headless/fake_web_view.h"
 #include "platform/temp_dir.h"
 #include "platform/virtual_serial.h"
@@ -87,11 +91,13 @@ protected:
     std::vector<std::u16string> shown;
     std::vector<std::u16string> navigations;
     std::shared_ptr<FakeDocument> page = std::make_shared<FakeDocument>();
-    ScanBridge bridge{{results, options, [this] { return pageState; }, keys, vibration, goodRead,
-                       [this](std::u16string_view text) { shown.emplace_back(text); },
-                       [this](std::u16string_view path) { navigations.emplace_back(path); }, fs,
-                       u"\\Program Files\\Tessel\\",
-                       [] { return bridge::LocalTime{2012, 3, 3, 14, 5, 9}; }}};
+    ScanBridge::Parts partsWith(platform::Semaphore& vibrationWake, platform::Semaphore& goodReadWake) {
+        return {results, options, [this] { return pageState; }, keys, vibrationWake, goodReadWake,
+                [this](std::u16string_view text) { shown.emplace_back(text); },
+                [this](std::u16string_view path) { navigations.emplace_back(path); }, fs,
+                u"\\Program Files\\Tessel\\", [] { return bridge::LocalTime{2012, 3, 3, 14, 5, 9}; }};
+    }
+    ScanBridge bridge{partsWith(vibration, goodRead)};
 };
 
 TEST_F(ScanBridgeTest, TextEngineBarcodeIsTypedSignalledShownAndCalledWithItsLetter) {
@@ -148,6 +154,40 @@ TEST_F(ScanBridgeTest, PrefixSuffixAndAutoEnterPlacementInBothKeyboardModes) {
     }
     EXPECT_EQ(downs, (std::vector<std::uint8_t>{65}));  // shift up is flagged key-up
     EXPECT_EQ(lastArgs(u"onScanBarcode"), (Args{u"A", u"a"}));
+}
+
+// The good-read workers woken by a scan run the vibrator and the LED, buzzer and sound.
+TEST_F(ScanBridgeTest, ScanWakesTheGoodReadWorkers) {
+    options.vibrationTime = 2;
+    options.enableLed = 1;
+    options.buzzerDuration = 3;
+    options.goodReadBeepFileIdx = 5;
+    platform::VirtualClock signalClock;
+    platform::RecordingSoundPlayer sounds;
+    reader::NotificationBinding binding;
+    reader::Notifier notifier{binding, sounds, signalClock, reader::ModelIndex::K220};
+    bridge::NotificationWorkers workers(notifier, [this] { return options; }, signalClock);
+    ScanBridge signalling{partsWith(workers.vibration(), workers.goodRead())};
+    signalling.documentChanged(page);
+    sim::CcdLaserEngine ccd;
+    startEngine(ccd, reader::ReaderType::CcdLaser);
+    ccd.queueDecode({'A', {'1'}});
+    reader::ScanResult result;
+    ASSERT_TRUE(manager.readBarcode(3000, result));
+    signalling.onDecode(1);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((sounds.requests().empty() || signalClock.waits().size() < 3) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    workers.stop();
+    auto waits = signalClock.waits();
+    std::sort(waits.begin(), waits.end());  // the two workers run side by side
+    EXPECT_EQ(waits, (std::vector<platform::Micros>{platform::Millis(100), platform::Millis(300),
+                                                    platform::Millis(1000)}));
+    EXPECT_EQ(sounds.requests(), (std::vector<platform::RecordingSoundPlayer::Request>{
+                                     {"\\Windows\\Notify", reader::kSoundFlags}}));
+    EXPECT_EQ(lastArgs(u"onScanBarcode"), (Args{u"A", u"1"}));
 }
 
 TEST_F(ScanBridgeTest, ReaderPageStopsTypingButNotTheCallback) {
