@@ -42,6 +42,8 @@ public:
     const std::string& channelError() const { return channelError_; }
     // The main window while the program runs (tests reach it on the window thread).
     MainDialog* mainDialog() { return main_.get(); }
+    // The terminal library's status entry points while the program runs; null before and after.
+    const reader::StatusBinding* statusBinding() const { return status_ ? &*status_ : nullptr; }
 
 private:
     std::string answer(const platform::ChannelRequest& request);

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "browser/app/browser_app.h"
+#include "browser/app/device_host.h"
 #include "browser/app/scan_hooks.h"
+#include "browser/bridge/dispatch_external.h"
 #include "platform/clock.h"
 #include "platform/device_fs.h"
 #include "platform/headless/fake_web_view.h"
@@ -24,6 +26,7 @@
 #include "platform/library_loader.h"
 #include "platform/power_status.h"
 #include "platform/registry.h"
+#include "platform/sound_player.h"
 
 namespace {
 
@@ -130,7 +133,19 @@ int main(int argc, char** argv) {
         printLine(platform::headless::invokeFailureLine(function, text));
     });
 
-    app::BrowserApp browser({context, loader, &registry, readers, hooks, nullptr, nullptr},
+    // window.external: the device object over the program's readers, sounds and library. The
+    // good-read library binding comes with the reader manager; until then the waits run alone.
+    platform::HostSoundPlayer sounds(*fs);
+    const reader::NotificationBinding noNotificationLibrary;
+    reader::Notifier notifier(noNotificationLibrary, sounds, platform::realClock(),
+                              reader::detectModel(registry));
+    app::DeviceHost host({readers, hooks, [&running] { return running->mainDialog(); }, notifier, sounds,
+                          [&running] { return running->statusBinding(); },
+                          [] { return std::optional<std::string>(); }});
+    bridge::DeviceScriptObject device(host);
+    bridge::DispatchExternal external(device);
+
+    app::BrowserApp browser({context, loader, &registry, readers, hooks, nullptr, &external},
                             settings::BrowserOptions{}, args.commandLine);
     running = &browser;
     switch (browser.run()) {
