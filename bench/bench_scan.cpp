@@ -32,7 +32,8 @@ constexpr int kScans = 1000;
 
 struct ScanRig {
     ScanRig()
-        : root(std::filesystem::temp_directory_path() / ("bench_scan_" + std::to_string(::getpid()))),
+        : root(std::filesystem::temp_directory_path() /
+               ("bench_scan_" + std::to_string(::getpid()))),
           registry(root / "registry") {
         std::filesystem::create_directories(root);
         registry.create(platform::Hive::LocalMachine, "Ident")
@@ -81,11 +82,7 @@ void BM_ScanToCallback(benchmark::State& state) {
     app::ManagerScanResults results(rig.manager, rig.rfid);
     settings::BrowserOptions options;
     options.keyboardEmu = 0;
-    class NoKeyboard final : public platform::Keyboard {
-        void postKeybdMessage(std::intptr_t, std::uint32_t, std::uint32_t,
-                              std::span<const std::uint32_t>, std::span<const std::uint32_t>) override {}
-        void keybdEvent(std::uint8_t, std::uint8_t, std::uint32_t) override {}
-    } keyboard;
+    platform::NoKeyboard keyboard;
     bridge::KeyboardEmulation keys(keyboard, platform::realClock());
     platform::Semaphore vibration(0, 1, platform::realClock());
     platform::Semaphore goodRead(0, 1, platform::realClock());
@@ -106,7 +103,8 @@ void BM_ScanToCallback(benchmark::State& state) {
             // The reader thread: one read, then "WM_DECODE" posted to the window thread.
             std::thread reader([&] {
                 reader::ScanResult result;
-                if (rig.manager.readBarcode(3000, result)) toolkit.post([&] { bridge.onDecode(1); });
+                if (rig.manager.readBarcode(3000, result))
+                    toolkit.post([&] { bridge.onDecode(1); });
             });
             rig.pty->withModel([](platform::DeviceModel& m) {
                 static_cast<sim::CcdLaserEngine&>(m).queueDecode({'A', {'4', '0', '0', '6', '3'}});
@@ -128,7 +126,8 @@ void BM_ScanToCallback(benchmark::State& state) {
     }
     std::sort(latencies.begin(), latencies.end());
     const auto at = [&](double q) {
-        return latencies[std::min(latencies.size() - 1, static_cast<std::size_t>(q * latencies.size()))];
+        return latencies[std::min(latencies.size() - 1,
+                                  static_cast<std::size_t>(q * latencies.size()))];
     };
     state.counters["scan_to_callback_ms_p50"] = at(0.50);
     state.counters["scan_to_callback_ms_p99"] = at(0.99);

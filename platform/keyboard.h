@@ -34,6 +34,14 @@ public:
                             std::uint32_t flags) = 0;
 };
 
+// Drops every key: for a program with no window that could take them (headless, benchmarks).
+class NoKeyboard final : public Keyboard {
+public:
+    void postKeybdMessage(std::intptr_t, std::uint32_t, std::uint32_t, std::span<const std::uint32_t>,
+                          std::span<const std::uint32_t>) override {}
+    void keybdEvent(std::uint8_t, std::uint8_t, std::uint32_t) override {}
+};
+
 // Remembers every call instead of delivering it.
 class RecordingKeyboard final : public Keyboard {
 public:

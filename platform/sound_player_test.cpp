@@ -88,6 +88,10 @@ TEST_F(SoundPlayerTest, PlaysOnADeviceWaitingOrNot) {
     EXPECT_TRUE(player.play("\\Windows\\VoicBeep", kSoundFileName | kSoundNoWait));
     // A new sound cuts short the one still playing.
     EXPECT_TRUE(player.play("\\Windows\\VoicBeep.wav", kSoundFileName | kSoundNoWait));
+    // A stop ends it; a second finds nothing playing.
+    player.stop();
+    player.stop();
+    EXPECT_TRUE(player.play("\\Windows\\VoicBeep", kSoundFileName));
 }
 
 }  // namespace

@@ -92,7 +92,8 @@ bool readPageFile(const std::string& file, std::optional<platform::headless::Pag
 int main(int argc, char** argv) {
     Arguments args;
     if (!parseArguments(argc, argv, args)) {
-        std::cerr << "usage: browser [--headless] [--device-root DIR] [--page FILE] [COMMAND-LINE]\n";
+        std::cerr << "usage: browser [--headless] [--device-root DIR] [--page FILE] "
+                     "[COMMAND-LINE]\n";
         return 2;
     }
     std::optional<platform::headless::PageFunctions> page;
@@ -139,8 +140,8 @@ int main(int argc, char** argv) {
     const reader::NotificationBinding noNotificationLibrary;
     reader::Notifier notifier(noNotificationLibrary, sounds, platform::realClock(),
                               reader::detectModel(registry));
-    app::DeviceHost host({readers, hooks, [&running] { return running->mainDialog(); }, notifier, sounds,
-                          [&running] { return running->statusBinding(); },
+    app::DeviceHost host({readers, hooks, [&running] { return running->mainDialog(); }, notifier,
+                          sounds, [&running] { return running->statusBinding(); },
                           [] { return std::optional<std::string>(); }});
     bridge::DeviceScriptObject device(host);
     bridge::DispatchExternal external(device);

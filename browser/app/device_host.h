@@ -31,7 +31,7 @@ namespace tessel::app {
 bridge::SystemInformation systemInformationOf(const reader::StatusBinding* status);
 
 class DeviceHost final : public bridge::DeviceHost {
-public:
+  public:
     // Everything must outlive the host. mainDialog and status may answer null (before the window
     // exists, after it is gone; no library bound).
     struct Parts {
@@ -65,7 +65,7 @@ public:
     void setSignalLevel(std::int32_t level) override;
     std::int32_t batteryLevel() const override;
 
-private:
+  private:
     Parts parts_;
 };
 

@@ -35,7 +35,7 @@ std::optional<reader::StatusBinding> bindLibrary(void* getSysInfo) {
 }
 
 class DeviceHostTest : public ShellTest {
-protected:
+  protected:
     DeviceHostTest() { start(); }
 
     ExternalReply call(std::u16string_view method, std::vector<ScriptValue> args = {}) {

@@ -15,16 +15,17 @@ using Outcome = platform::PageCall::Outcome;
 // The page as the invoker sees it, noting how its last call ended, so that a failure in the
 // page can be told apart from a missing function.
 class WatchedDocument final : public platform::PageDocument {
-public:
+  public:
     WatchedDocument(std::shared_ptr<platform::PageDocument> page, Outcome& last)
         : page_(std::move(page)), last_(last) {}
-    platform::PageCall call(std::u16string_view name, std::span<const std::u16string> args) override {
+    platform::PageCall call(std::u16string_view name,
+                            std::span<const std::u16string> args) override {
         platform::PageCall result = page_->call(name, args);
         last_ = result.outcome;
         return result;
     }
 
-private:
+  private:
     std::shared_ptr<platform::PageDocument> page_;
     Outcome& last_;
 };
@@ -61,8 +62,8 @@ ScanBridge::ScanBridge(Parts parts)
 void ScanBridge::onDecode(std::uintptr_t wParam) {
     if (wParam == bridge::kBarcodePort) {
         const reader::ScanResult last = parts_.results.lastBarcode();
-        const bridge::BarcodeScan scan{parts_.results.engineKind(), last.codeType, last.codeTypeName,
-                                       last.data};
+        const bridge::BarcodeScan scan{parts_.results.engineKind(), last.codeType,
+                                       last.codeTypeName, last.data};
         run(bridge::deliverBarcode(scan, parts_.options, parts_.pageState()));
     } else if (wParam == bridge::kRfidPort) {
         run(bridge::deliverTag(parts_.results.lastTag(), parts_.options, parts_.pageState()));
@@ -107,10 +108,17 @@ void ScanBridge::run(bridge::Delivery delivery) {
 
 bool routeDecodeMessage(DecodeSink& sink, Msg msg, std::uintptr_t wParam) {
     switch (msg) {
-        case Msg::Decode: sink.onDecode(wParam); return true;
-        case Msg::DecodeError: sink.onDecodeError(wParam); return true;
-        case Msg::DecodeImg: sink.onDecodeImage(); return true;
-        default: return false;
+        case Msg::Decode:
+            sink.onDecode(wParam);
+            return true;
+        case Msg::DecodeError:
+            sink.onDecodeError(wParam);
+            return true;
+        case Msg::DecodeImg:
+            sink.onDecodeImage();
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -40,7 +40,7 @@ namespace tessel::app {
 
 // Where the window thread finds what the reader threads left behind.
 class ScanResults {
-public:
+  public:
     virtual ~ScanResults() = default;
     // The kind of scan engine on port 1.
     virtual reader::ReaderType engineKind() const = 0;
@@ -56,7 +56,7 @@ public:
 // The results as the reader manager and its RFID reader hold them. The image thread keeps each
 // captured picture here (keepImage) before it sends "WM_DECODE_IMG".
 class ManagerScanResults final : public ScanResults {
-public:
+  public:
     // Both must outlive the object.
     ManagerScanResults(reader::ReaderManager& manager, rfid::ManagedRfidReader& rfid)
         : manager_(manager), rfid_(rfid) {}
@@ -68,7 +68,7 @@ public:
     std::vector<std::uint8_t> lastImage() const override;
     void keepImage(std::vector<std::uint8_t> image);
 
-private:
+  private:
     reader::ReaderManager& manager_;
     rfid::ManagedRfidReader& rfid_;
     mutable std::mutex imageMutex_;
@@ -79,11 +79,12 @@ private:
 bridge::LocalTime currentLocalTime();
 
 class ScanBridge final : public DecodeSink {
-public:
+  public:
     using ResultBox = std::function<void(std::u16string_view)>;
     using Navigate = std::function<void(std::u16string_view)>;
     // A page callback that failed in the page, with the invoker's failure text.
-    using InvokeFailure = std::function<void(std::u16string_view function, std::u16string_view text)>;
+    using InvokeFailure =
+        std::function<void(std::u16string_view function, std::u16string_view text)>;
 
     // Every reference must outlive the bridge.
     struct Parts {
@@ -115,7 +116,7 @@ public:
 
     const bridge::ScriptInvoker& invoker() const { return invoker_; }
 
-private:
+  private:
     void run(bridge::Delivery delivery);
 
     Parts parts_;

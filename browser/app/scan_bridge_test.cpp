@@ -45,7 +45,7 @@ std::u16string typedText(const platform::RecordingKeyboard& keyboard) {
 PageCall returned() { return {PageCall::Outcome::Returned, {}, 0}; }
 
 class ScanBridgeTest : public ::testing::Test {
-protected:
+  protected:
     ScanBridgeTest() {
         registry.create(platform::Hive::LocalMachine, "Ident")
             ->set("DeviceModel", platform::RegValue::sz("DEVK220CE"));
@@ -79,7 +79,8 @@ protected:
     rfid::RfidLink link{opener, clock};
     rfid::FrameReaderFlags flags;
     rfid::ManagedRfidReader rfid{link, flags, {.idleThread = false}};
-    reader::ReaderManager manager{{opener, clock, registry, loader, platform::jpegImaging(), &rfid}};
+    reader::ReaderManager manager{
+        {opener, clock, registry, loader, platform::jpegImaging(), &rfid}};
     ManagerScanResults results{manager, rfid};
 
     settings::BrowserOptions options;
@@ -91,11 +92,19 @@ protected:
     std::vector<std::u16string> shown;
     std::vector<std::u16string> navigations;
     std::shared_ptr<FakeDocument> page = std::make_shared<FakeDocument>();
-    ScanBridge::Parts partsWith(platform::Semaphore& vibrationWake, platform::Semaphore& goodReadWake) {
-        return {results, options, [this] { return pageState; }, keys, vibrationWake, goodReadWake,
+    ScanBridge::Parts partsWith(platform::Semaphore& vibrationWake,
+                                platform::Semaphore& goodReadWake) {
+        return {results,
+                options,
+                [this] { return pageState; },
+                keys,
+                vibrationWake,
+                goodReadWake,
                 [this](std::u16string_view text) { shown.emplace_back(text); },
-                [this](std::u16string_view path) { navigations.emplace_back(path); }, fs,
-                u"\\Program Files\\Tessel\\", [] { return bridge::LocalTime{2012, 3, 3, 14, 5, 9}; }};
+                [this](std::u16string_view path) { navigations.emplace_back(path); },
+                fs,
+                u"\\Program Files\\Tessel\\",
+                [] { return bridge::LocalTime{2012, 3, 3, 14, 5, 9}; }};
     }
     ScanBridge bridge{partsWith(vibration, goodRead)};
 };
@@ -166,7 +175,8 @@ TEST_F(ScanBridgeTest, ScanWakesTheGoodReadWorkers) {
     platform::RecordingSoundPlayer sounds;
     reader::NotificationBinding binding;
     reader::Notifier notifier{binding, sounds, signalClock, reader::ModelIndex::K220};
-    bridge::NotificationWorkers workers(notifier, [this] { return options; }, signalClock);
+    bridge::NotificationWorkers workers(
+        notifier, [this] { return options; }, signalClock);
     ScanBridge signalling{partsWith(workers.vibration(), workers.goodRead())};
     signalling.documentChanged(page);
     sim::CcdLaserEngine ccd;
@@ -264,9 +274,12 @@ TEST_F(ScanBridgeTest, PageFailuresAreReportedWithTheInvokersText) {
         reports.push_back(std::u16string(function) + u": " + std::u16string(text));
     });
     auto failing = std::make_shared<FakeDocument>();
-    failing->define(u"onScanBarcodeError", [](auto) { return PageCall{PageCall::Outcome::Threw, {}, 0}; });
-    failing->define(u"onScanRfidError",
-                    [](auto) { return PageCall{PageCall::Outcome::Failed, {}, 0x8002000E}; });
+    failing->define(u"onScanBarcodeError", [](auto) {
+        return PageCall{PageCall::Outcome::Threw, {}, 0};
+    });
+    failing->define(u"onScanRfidError", [](auto) {
+        return PageCall{PageCall::Outcome::Failed, {}, 0x8002000E};
+    });
     bridge.documentChanged(failing);
     bridge.onDecodeError(1);
     bridge.onDecodeError(2);
@@ -283,7 +296,9 @@ TEST_F(ScanBridgeTest, PageFailuresAreReportedWithTheInvokersText) {
 TEST(ScanBridgeRouting, RegisteredMessagesReachTheSink) {
     struct Sink final : DecodeSink {
         void onDecode(std::uintptr_t w) override { seen.push_back("decode " + std::to_string(w)); }
-        void onDecodeError(std::uintptr_t w) override { seen.push_back("error " + std::to_string(w)); }
+        void onDecodeError(std::uintptr_t w) override {
+            seen.push_back("error " + std::to_string(w));
+        }
         void onDecodeImage() override { seen.push_back("image"); }
         std::vector<std::string> seen;
     } sink;

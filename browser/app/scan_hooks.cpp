@@ -7,11 +7,11 @@ ScanHooks::ScanHooks(ShellContext& context, std::function<MainDialog*()> main)
 
 void ScanHooks::createPages(platform::ui::Window&) {
     MainDialog& main = *main_();
-    bridge_ = std::make_unique<ScanBridge>(ScanBridge::Parts{
-        results_, main.options(), [&main] { return main.pageState(); }, keys_, vibration_,
-        goodRead_, [](std::u16string_view) {},
-        [&main](std::u16string_view path) { main.browserPage()->navigate(path); }, context_.fs,
-        context_.programFolder});
+    bridge_ = std::make_unique<ScanBridge>(
+        ScanBridge::Parts{results_, main.options(), [&main] { return main.pageState(); }, keys_,
+                          vibration_, goodRead_, [](std::u16string_view) {},
+                          [&main](std::u16string_view path) { main.browserPage()->navigate(path); },
+                          context_.fs, context_.programFolder});
     if (report_) bridge_->onInvokeFailure(report_);
     bridge_->documentChanged(document_);
 }

@@ -16,7 +16,7 @@
 namespace tessel::app {
 
 class NoScanResults final : public ScanResults {
-public:
+  public:
     reader::ReaderType engineKind() const override { return reader::ReaderType::None; }
     reader::ScanResult lastBarcode() const override { return {}; }
     rfid::RfidTagResult lastTag() const override { return {}; }
@@ -25,7 +25,7 @@ public:
 };
 
 class ScanHooks final : public ShellHooks {
-public:
+  public:
     // context must outlive the hooks; main answers the main window once it is being created.
     ScanHooks(ShellContext& context, std::function<MainDialog*()> main);
 
@@ -36,18 +36,12 @@ public:
     void documentChanged(std::shared_ptr<platform::PageDocument> document) override;
     void readerMessage(Msg msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
-private:
-    class NoKeyboard final : public platform::Keyboard {
-        void postKeybdMessage(std::intptr_t, std::uint32_t, std::uint32_t,
-                              std::span<const std::uint32_t>, std::span<const std::uint32_t>) override {}
-        void keybdEvent(std::uint8_t, std::uint8_t, std::uint32_t) override {}
-    };
-
+  private:
     ShellContext& context_;
     std::function<MainDialog*()> main_;
     ScanBridge::InvokeFailure report_;
     NoScanResults results_;
-    NoKeyboard keyboard_;
+    platform::NoKeyboard keyboard_;
     bridge::KeyboardEmulation keys_{keyboard_, context_.clock};
     platform::Semaphore vibration_{0, 1, context_.clock};
     platform::Semaphore goodRead_{0, 1, context_.clock};

@@ -128,7 +128,8 @@ Delivery deliverBarcode(const BarcodeScan& scan, const settings::BrowserOptions&
     return d;
 }
 
-Delivery deliverTag(const rfid::RfidTagResult& tag, const settings::BrowserOptions& options, int pageState) {
+Delivery deliverTag(const rfid::RfidTagResult& tag, const settings::BrowserOptions& options,
+                    int pageState) {
     const std::u16string uid = fromEightBit(tag.uid);
     std::u16string userData = fromBytes(tag.userData);
     Delivery d;

@@ -78,7 +78,8 @@ std::u16string tagKeyboardText(const settings::BrowserOptions& options, std::u16
 // which stops typing but not the callback.
 Delivery deliverBarcode(const BarcodeScan& scan, const settings::BrowserOptions& options,
                         int pageState);
-Delivery deliverTag(const rfid::RfidTagResult& tag, const settings::BrowserOptions& options, int pageState);
+Delivery deliverTag(const rfid::RfidTagResult& tag, const settings::BrowserOptions& options,
+                    int pageState);
 // Handling of a decode error message: the port's last error as "%d"; nullopt for another port.
 std::optional<Delivery> deliverScanError(int port, std::int32_t lastError);
 // Handling of an image message once the file is written: the callback with its path.

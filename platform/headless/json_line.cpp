@@ -80,18 +80,25 @@ std::string callLine(std::u16string_view name, std::span<const std::u16string> a
     return line + "}";
 }
 
-std::string documentLine(std::u16string_view url) { return "{\"document\":" + jsonString(url) + "}"; }
+std::string documentLine(std::u16string_view url) {
+    return "{\"document\":" + jsonString(url) + "}";
+}
 
 std::string invokeFailureLine(std::u16string_view function, std::u16string_view text) {
-    return "{\"invokeFailure\":" + jsonString(function) + ",\"text\":" + jsonString(text) + "}";
+    return "{\"invokeFailure\":" + jsonString(function) + ",\"text\":" + jsonString(text) +
+           "}";
 }
 
 PageCall JsonLineDocument::call(std::u16string_view name, std::span<const std::u16string> args) {
     PageCall result{PageCall::Outcome::Returned, {}, 0};
     if (page_) {
         const auto function = page_->find(name);
-        result.outcome = function == page_->end() ? PageCall::Outcome::Missing : function->second.outcome;
-        if (function != page_->end()) result.failure = function->second.failure;
+        if (function == page_->end()) {
+            result.outcome = PageCall::Outcome::Missing;
+        } else {
+            result.outcome = function->second.outcome;
+            result.failure = function->second.failure;
+        }
     }
     out_(callLine(name, args, result));
     return result;

@@ -52,7 +52,8 @@ std::optional<PageFunctions> parsePageFile(std::string_view text, std::string& e
         const std::string_view action = trim(line.substr(eq + 1));
         const auto function = parseAction(action);
         if (!function) {
-            error = "line " + std::to_string(number) + ": unknown action \"" + std::string(action) + "\"";
+            error = "line " + std::to_string(number) + ": unknown action \"" + std::string(action) +
+                    "\"";
             return std::nullopt;
         }
         std::u16string key;

@@ -50,11 +50,13 @@ TEST(JsonLineDocument, PrintsEveryCallWithHowItEnded) {
     EXPECT_EQ(failed.outcome, Outcome::Failed);
     EXPECT_EQ(failed.failure, 0x8002000Eu);
     EXPECT_EQ(page.call(u"onD", {}).outcome, Outcome::Missing);
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "{\"call\":\"onA\",\"args\":[\"x\\u0000\xc3\xbf\"]}",
-                         "{\"call\":\"onB\",\"args\":[\"x\\u0000\xc3\xbf\"],\"outcome\":\"threw\"}",
-                         "{\"call\":\"onC\",\"args\":[],\"outcome\":\"failed\",\"failure\":\"0x8002000e\"}",
-                         "{\"call\":\"onD\",\"args\":[],\"outcome\":\"missing\"}"}));
+    EXPECT_EQ(
+        lines,
+        (std::vector<std::string>{
+            "{\"call\":\"onA\",\"args\":[\"x\\u0000\xc3\xbf\"]}",
+            "{\"call\":\"onB\",\"args\":[\"x\\u0000\xc3\xbf\"],\"outcome\":\"threw\"}",
+            "{\"call\":\"onC\",\"args\":[],\"outcome\":\"failed\",\"failure\":\"0x8002000e\"}",
+            "{\"call\":\"onD\",\"args\":[],\"outcome\":\"missing\"}"}));
 
     // Without a page file every function exists.
     JsonLineDocument open([&](const std::string& l) { lines.push_back(l); });
