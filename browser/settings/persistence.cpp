@@ -58,29 +58,6 @@ bool isRfid(ReaderType kind) {
 
 // ---- Section orders, per engine kind ----
 
-const std::vector<std::string_view> kCcdImport{
-    kCcdReader,
-    "CodaBar CCD/Laser",
-    "Industrial25 CCD/Laser",
-    "Interleaved25 CCD/Laser",
-    "Matrix25 CCD/Laser",
-    "Code39 CCD/Laser",
-    "Code93 CCD/Laser",
-    "ISBT128 CCD/Laser",
-    "Code128 CCD/Laser",
-    "Ean128 CCD/Laser",
-    "Pharmacode CCD/Laser",
-    "MSI CCD/Laser",
-    "Negative barcode CCD/Laser",
-    "Plessey CCD/Laser",
-    "RSS CCD/Laser",
-    "Telepen CCD/Laser",
-    "EAN-8 CCD/Laser",
-    "EAN-13,UPC-A CCD/Laser",
-    "GTIN CCD/Laser",
-    "UPC-E CCD/Laser",
-};
-
 const std::vector<std::string_view> kCcdExport{
     kCcdReader,
     "CodaBar CCD/Laser",
@@ -104,7 +81,8 @@ const std::vector<std::string_view> kCcdExport{
     "UPC-E CCD/Laser",
 };
 
-const std::vector<std::string_view> kImagerImport{
+// Kinds 3 and 8 import and export the same head; their tails differ.
+const std::vector<std::string_view> kImagerHead{
     kReader2D,
     "Codabar 2D/1D_LR",
     "Code11 2D",
@@ -120,31 +98,12 @@ const std::vector<std::string_view> kImagerImport{
     "MSI 2D/1D_LR",
     "PostalCode 2D",
     "RSS 2D/1D_LR",
-    "Symbology security level, 2D",
-    kUpc,
 };
+const std::vector<std::string_view> kImagerImportMiddle{"Symbology security level, 2D", kUpc};
 const std::vector<std::string_view> kImager2DImportTail{"2D Symbologies", kImage};
 const std::vector<std::string_view> kImager4507ImportTail{kImage, "Chinese25", "Matrix25 2D",
                                                           "2D Symbologies"};
-
-// Kinds 3 and 8 export the same head; "2D Symbologies" sits before UPC only on kind 3.
-const std::vector<std::string_view> kImagerExportHead{
-    kReader2D,
-    "Codabar 2D/1D_LR",
-    "Code11 2D",
-    "Code128 2D/1D_LR",
-    "Code39 2D/1D_LR",
-    "Code93 2D/1D_LR",
-    "Composite 2D",
-    "Industrial25 2D/1D_LR",
-    "EAN,JAN 2D/1D_LR",
-    "Interleaved25 2D/1D_LR",
-    "MacroPDF 2D",
-    "Miscellaneous Option 2D/1D_LR",
-    "MSI 2D/1D_LR",
-    "PostalCode 2D",
-    "RSS 2D/1D_LR",
-};
+// "2D Symbologies" sits before UPC only on kind 3.
 const std::vector<std::string_view> kImager2DExportTail{"2D Symbologies", kUpc,
                                                         "Symbology security level, 2D", kImage};
 const std::vector<std::string_view> kImager4507ExportTail{kUpc, kImage, "Chinese25",
@@ -164,14 +123,25 @@ std::vector<std::string_view> joined(std::initializer_list<std::vector<std::stri
     return all;
 }
 
+// The text engine's sections in catalogue order.
+std::vector<std::string_view> ccdSections() {
+    std::vector<std::string_view> sections;
+    for (const SectionSpec& spec : optionsCatalogue()) {
+        if (spec.name != kGeneral && spec.name != kRfid && spec.kinds.contains(2)) {
+            sections.push_back(spec.name);
+        }
+    }
+    return sections;
+}
+
 std::vector<std::string_view> importOrder(ReaderType kind) {
     switch (kind) {
         case ReaderType::CcdLaser:
-            return kCcdImport;
+            return ccdSections();
         case ReaderType::Imager2D:
-            return joined({kImagerImport, kImager2DImportTail});
+            return joined({kImagerHead, kImagerImportMiddle, kImager2DImportTail});
         case ReaderType::Imager2D4507:
-            return joined({kImagerImport, kImager4507ImportTail});
+            return joined({kImagerHead, kImagerImportMiddle, kImager4507ImportTail});
         case ReaderType::LongRange1D:
             return joined({{kLongRangeReader}, kLongRangeSymbologies});
         case ReaderType::LongRange1D955:
@@ -204,9 +174,9 @@ std::vector<ExportStep> exportOrder(ReaderType kind) {
         case ReaderType::CcdLaser:
             return steps(kCcdExport, false);
         case ReaderType::Imager2D:
-            return steps(joined({kImagerExportHead, kImager2DExportTail}), true);
+            return steps(joined({kImagerHead, kImager2DExportTail}), true);
         case ReaderType::Imager2D4507:
-            return steps(joined({kImagerExportHead, kImager4507ExportTail}), true);
+            return steps(joined({kImagerHead, kImager4507ExportTail}), true);
         case ReaderType::LongRange1D:
         case ReaderType::LongRange1D955:
             out = steps({kLongRangeReader}, true);
@@ -267,10 +237,7 @@ DetectionRequests detectionRequests(IniStore& store) {
     }
     int hasRfid = 0;
     store.getInt(store.findSection(kRfid), "hasRfid", hasRfid);
-    // 0 none, 1 any, or one RFID kind; other numbers name no reader and find none.
-    requests.rfid = hasRfid == 1 || isRfid(static_cast<ReaderType>(hasRfid))
-                        ? static_cast<ReaderType>(hasRfid)
-                        : ReaderType::None;
+    requests.rfid = static_cast<ReaderType>(hasRfid);  // 0 none, 1 any, or one RFID kind
     return requests;
 }
 

@@ -160,8 +160,8 @@ TEST(DetectionRequests, FollowThePresenceKeysOfAnImportingFile) {
         {"[General]\nloadIniWhenStart=1\n[Barcode Reader 1D_LR]\nhas1D_955=1\n[RFID]\nhasRfid=6\n",
          ReaderType::LongRange1D955, ReaderType::RfidFrame, true},
         {"[General]\nloadIniWhenStart=1\n[Barcode Reader CCD/Laser]\nhasCCD=1\n"
-         "[Barcode Reader 2D]\nhas2D=1\n[RFID]\nhasRfid=3\n",
-         ReaderType::CcdLaser, ReaderType::None, true},
+         "[Barcode Reader 2D]\nhas2D=1\n[RFID]\nhasRfid=7\n",
+         ReaderType::CcdLaser, ReaderType::RfidModule, true},
     };
     for (const Case& c : cases) {
         IniStore store;
@@ -247,12 +247,25 @@ TEST_F(PersistenceTest, TheImagerDecodeTimeoutTravelsAsSecondsInTheFile) {
     edited.replace(edited.find("laserontime=3"), 13, "laserontime=7");
     writeFile(edited);
     engine.clearCommands();
-    Program third(*this);
-    third.start();
-    EXPECT_EQ(engine.parameter(packet::param(0x88)), 70);
-    const auto sends = paramSends(engine);
-    EXPECT_TRUE(std::any_of(sends.begin(), sends.end(),
-                            [](const Bytes& s) { return carries(s, {0x88, 70}); }));
+    {
+        Program third(*this);
+        third.start();
+        EXPECT_EQ(engine.parameter(packet::param(0x88)), 70);
+        const auto sends = paramSends(engine);
+        EXPECT_TRUE(std::any_of(sends.begin(), sends.end(),
+                                [](const Bytes& s) { return carries(s, {0x88, 70}); }));
+    }
+
+    // Seconds beyond the engine's byte stop at 25 instead of wrapping (or overflowing).
+    for (const char* seconds : {"99999", "2147483647"}) {
+        edited = readFile();
+        const std::size_t at = edited.find("laserontime=");
+        edited.replace(at, edited.find("\r\n", at) - at, std::string("laserontime=") + seconds);
+        writeFile(edited);
+        Program next(*this);
+        next.start();
+        EXPECT_EQ(engine.parameter(packet::param(0x88)), 250) << seconds;
+    }
 }
 
 TEST_F(PersistenceTest, AFileWithoutImportIsReadForThatKeyAloneAndWrittenBackWhole) {
