@@ -440,6 +440,18 @@ TEST_F(PersistenceTest, ASaveThatFailsReportsTheStoreText) {
     EXPECT_EQ(readFile(), "[General]\r\nhomeUrl=kept\r\n");
 }
 
+TEST_F(PersistenceTest, AFileThatCouldNotBeReadIsNeverReplaced) {
+    const std::string original = "[General]\r\nhomeUrl=precious\r\n[Vendor]\r\nkey=1\r\n";
+    writeFile(original);
+    std::filesystem::permissions(iniPath(), std::filesystem::perms::none);
+    if (std::ifstream(iniPath())) GTEST_SKIP() << "this user reads every file";
+    Program program(*this);
+    program.start();
+    EXPECT_EQ(program.quit(), std::u16string(kIniWriteError));
+    std::filesystem::permissions(iniPath(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(readFile(), original);
+}
+
 TEST_F(PersistenceTest, WriteThroughOnlyWhileExportingIsOn) {
     Program program(*this);
     int lock = 1;
