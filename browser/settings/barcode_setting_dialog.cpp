@@ -108,14 +108,6 @@ std::vector<ResetEntry> entries(std::initializer_list<std::string_view> sections
 
 bool hasCheck(const SymbologyRow& row) { return row.kind != RowKind::ButtonOnly; }
 
-ui::ControlSpec control(ui::ControlKind kind, int id, ui::Rect design, std::u16string text,
-                        int scale) {
-    ui::ControlSpec spec{kind, id, {}, std::move(text), {}, {}};
-    spec.rect = {design.x * scale, design.y * scale, design.width * scale, design.height * scale};
-    spec.style.largeFont = scale == 2;
-    return spec;
-}
-
 }  // namespace
 
 std::vector<SymbologyRow> symbologyRows(int engineKind) {
@@ -216,18 +208,18 @@ void BarcodeSettingDialog::addRowControls(std::size_t i) {
     const int scale = parts_.context.scale;
     using CK = ui::ControlKind;
     if (row.kind == RowKind::NamedCheck) {
-        window_->addControl(control(CK::CheckBox, checkBoxId(i),
-                                    {x, y, kCheckWidth + buttonWidth, kRowHeight}, row.label,
-                                    scale));
+        window_->addControl(designControl(CK::CheckBox, checkBoxId(i),
+                                          {x, y, kCheckWidth + buttonWidth, kRowHeight}, row.label,
+                                          scale));
         return;
     }
     if (hasCheck(row)) {
-        window_->addControl(
-            control(CK::CheckBox, checkBoxId(i), {x, y, kCheckWidth, kRowHeight}, u"", scale));
+        window_->addControl(designControl(CK::CheckBox, checkBoxId(i),
+                                          {x, y, kCheckWidth, kRowHeight}, u"", scale));
     }
     const std::u16string& text = twoColumns && !row.smallLabel.empty() ? row.smallLabel : row.label;
-    window_->addControl(control(CK::Button, buttonId(i),
-                                {x + kCheckWidth, y, buttonWidth, kRowHeight}, text, scale));
+    window_->addControl(designControl(CK::Button, buttonId(i),
+                                      {x + kCheckWidth, y, buttonWidth, kRowHeight}, text, scale));
 }
 
 // Each row's switch as the engine (or, for image capture, the options) holds it; a CCD/laser

@@ -103,6 +103,7 @@ TEST_F(SymbologyListTest, TheListIsThatOfTheFittedEngineKind) {
     EXPECT_EQ(page().text(button(u"Plessey")), u"Plessey");
     openList(2);
     EXPECT_EQ(page().text(button(u"Plessey")), u"Plessey");
+    EXPECT_EQ(page().controlRect(button(u"Plessey")).width, 2 * 150);  // design size, doubled
     EXPECT_TRUE(page().hasControl(box(u"Code 93")));
     EXPECT_FALSE(page().hasControl(button(u"Code 93")));
     EXPECT_FALSE(page().hasControl(box(u"GS1 DataBar")));

@@ -77,14 +77,6 @@ std::optional<int> valueOfEntry(const Field& field, std::optional<std::size_t> e
     return field.values.empty() ? static_cast<int>(position) : field.values[position];
 }
 
-ui::ControlSpec control(ui::ControlKind kind, int id, ui::Rect design, std::u16string text,
-                        int scale) {
-    ui::ControlSpec spec{kind, id, {}, std::move(text), {}, {}};
-    spec.rect = {design.x * scale, design.y * scale, design.width * scale, design.height * scale};
-    spec.style.largeFont = scale == 2;
-    return spec;
-}
-
 // Creates field i's controls at design row y; returns the next row.
 int placeField(ui::Window& dialog, const Field& field, int i, int y, int scale) {
     const int id = kControlBase + i;
@@ -93,22 +85,23 @@ int placeField(ui::Window& dialog, const Field& field, int i, int y, int scale) 
     switch (field.type) {
         case FieldType::Check:
             dialog.addControl(
-                control(K::CheckBox, id, {kLeft, y, kWidth, kRowHeight}, field.label, scale));
+                designControl(K::CheckBox, id, {kLeft, y, kWidth, kRowHeight}, field.label, scale));
             return y + kRowPitch;
         case FieldType::Choice:
             if (!field.label.empty()) {
-                dialog.addControl(
-                    control(K::Static, label, {kLeft, y, kWidth, kRowHeight}, field.label, scale));
+                dialog.addControl(designControl(K::Static, label, {kLeft, y, kWidth, kRowHeight},
+                                                field.label, scale));
                 y += kRowPitch;
             }
-            dialog.addControl(control(K::ComboBox, id, {kLeft, y, kWidth, kRowHeight}, u"", scale));
+            dialog.addControl(
+                designControl(K::ComboBox, id, {kLeft, y, kWidth, kRowHeight}, u"", scale));
             return y + kRowPitch;
         case FieldType::Number:
         case FieldType::Character: {
-            dialog.addControl(
-                control(K::Static, label, {kLeft, y, kLabelWidth, kRowHeight}, field.label, scale));
-            ui::ControlSpec box =
-                control(K::Edit, id, {kLeft + kLabelWidth, y, kBoxWidth, kRowHeight}, u"", scale);
+            dialog.addControl(designControl(K::Static, label, {kLeft, y, kLabelWidth, kRowHeight},
+                                            field.label, scale));
+            ui::ControlSpec box = designControl(
+                K::Edit, id, {kLeft + kLabelWidth, y, kBoxWidth, kRowHeight}, u"", scale);
             box.style.border = true;
             box.style.number = field.type == FieldType::Number;
             box.style.limit = field.type == FieldType::Character ? 1 : 0;
@@ -116,8 +109,8 @@ int placeField(ui::Window& dialog, const Field& field, int i, int y, int scale) 
             return y + kRowPitch;
         }
         case FieldType::Note:
-            dialog.addControl(control(K::Static, label, {kLeft, y, kWidth, kRowHeight * kNoteRows},
-                                      field.label, scale));
+            dialog.addControl(designControl(
+                K::Static, label, {kLeft, y, kWidth, kRowHeight * kNoteRows}, field.label, scale));
             return y + kRowPitch * kNoteRows;
     }
     return y;
@@ -182,6 +175,14 @@ KeyValues& valuesOf(SectionValues& all, std::string_view section) {
 }
 
 }  // namespace
+
+ui::ControlSpec designControl(ui::ControlKind kind, int id, ui::Rect design, std::u16string text,
+                              int scale) {
+    ui::ControlSpec spec{kind, id, {}, std::move(text), {}, {}};
+    spec.rect = {design.x * scale, design.y * scale, design.width * scale, design.height * scale};
+    spec.style.largeFont = scale == 2;
+    return spec;
+}
 
 bool readEngineKeys(reader::SymbologyConfig& config, std::string_view section,
                     std::span<const std::string_view> keys, KeyValues& out) {

@@ -46,6 +46,11 @@ bool readEngineKeys(reader::SymbologyConfig& config, std::string_view section,
 void writeSectionKeys(IniStore& store, std::string_view section, int engineKind,
                       const reader::KeyValues& values);
 
+// A control placed at a position of the 240-pixel design, multiplied by the screen scale; on
+// scale-2 screens in the large font.
+platform::ui::ControlSpec designControl(platform::ui::ControlKind kind, int id,
+                                        platform::ui::Rect design, std::u16string text, int scale);
+
 // The kinds of control a page is made of.
 enum class FieldType {
     Check,      // check box: a flag key
