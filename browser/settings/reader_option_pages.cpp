@@ -5,7 +5,6 @@
 
 #include "browser/settings/barcode_reader_page.h"
 #include "browser/settings/page_rows.h"
-#include "browser/settings/section_access.h"
 
 namespace tessel::settings {
 
@@ -206,8 +205,7 @@ void ReaderOptionPages::onCommand(ui::Window& dialog, int page, int id, ui::Noti
         dialog.setChecked(kImportBox, true);
         dialog.setChecked(kExportBox, true);
     } else if (page == kNotificationsPage && id == kDurationEdit && notify == ui::Notify::Changed) {
-        const std::u16string text = dialog.text(kDurationEdit);
-        const int typed = typedNumber(text, 0);
+        const int typed = typedNumber(dialog.text(kDurationEdit), 0);
         if (typed > kMaxBuzzerDuration) dialog.setText(kDurationEdit, u"255");
         if (typed < 0) dialog.setText(kDurationEdit, u"0");
     } else if (page == kRfidPage && id == kReadBlocksBox) {
@@ -235,19 +233,13 @@ void ReaderOptionPages::apply(ui::Window& dialog, int page) {
 void ReaderOptionPages::applyBrowserPage(ui::Window& dialog) {
     BrowserOptions& options = parts_.options;
     const bool lock = dialog.isChecked(kLockBox);
-    const bool exportBox = dialog.isChecked(kExportBox);
     if (lock) {
         lockRequested_ = true;  // the lock itself comes with the next start
     } else {
         options.lockScreen = 0;
         parts_.shell.unlockNow();
     }
-    if (exportBox) {
-        int lockScreen = lock ? 1 : 0;
-        std::vector<KeyRef> refs(catalogueSection("General").keys.size(), nullptr);
-        refs[0] = &lockScreen;
-        accessSection(parts_.store, 'w', catalogueSection("General"), refs);
-    }
+    if (dialog.isChecked(kExportBox)) writeKeys(parts_.store, catalogueSection("General"), {{"lockScreen", lock ? 1 : 0}});
     applyRows(dialog, kBrowserRows, contextOf(parts_), options);
     if (!parts_.screen.kp30) {
         parts_.shell.sendToMain(showIconMessage_, dialog.isChecked(kWifiBox) ? 1 : 0,

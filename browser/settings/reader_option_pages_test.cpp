@@ -223,8 +223,10 @@ TEST_F(PagesTest, CancelSendsNothingAndKeepsEverything) {
 
 TEST_F(PagesTest, LongRangePageWritesEveryValueAndKeepsTheTimeoutInTheFile) {
     startReaders(&longRange, ReaderType::LongRange1D);
+    longRange.setParameter(packet::param(0x89), 150);  // beyond the list: the last entry
     options.updateIniWhenExit = 1;
     open(1, [](HeadlessWindow& w) {
+        EXPECT_EQ(w.comboSelection(kSymbolTimeoutChoice), 99u);
         EXPECT_EQ(w.comboEntries(kSymbolTimeoutChoice).size(), 100u);
         EXPECT_EQ(w.comboEntries(kSymbolTimeoutChoice)[10], u"*1.0 sec");
         EXPECT_EQ(w.comboEntries(kAngleChoice), (std::vector<std::u16string>{u"wide", u"*narrow"}));
@@ -263,9 +265,11 @@ TEST_F(PagesTest, WithoutAnEngineThePageIsEmptyAndOkSwitchesReadingOff) {
 TEST_F(PagesTest, NotificationsClampTheTypedDurationAndApplyPositions) {
     startReaders(nullptr, ReaderType::None);  // finds the model: a K220 with LED and buzzer
     options.updateIniWhenExit = 1;
-    options.vibrationTime = 40;  // beyond the list: the last entry
+    options.vibrationTime = 40;  // beyond the lists: their last entries
+    options.buzzerFreq = 11;
     open(2, [](HeadlessWindow& w) {
         EXPECT_EQ(w.comboSelection(kVibrationChoice), 10u);
+        EXPECT_EQ(w.comboSelection(kFrequencyChoice), 9u);
         EXPECT_EQ(w.comboEntries(kSoundChoice).front(), u"mute");
         ASSERT_EQ(w.comboEntries(kFrequencyChoice).size(), 10u);
         EXPECT_EQ(w.comboEntries(kFrequencyChoice).front(), u"*500Hz");
