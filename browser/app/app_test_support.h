@@ -126,8 +126,10 @@ protected:
     // Builds the main window on the window thread; the start-up wait is let pass.
     void start(settings::BrowserOptions options = {}, bool kp30 = false) {
         main_ = std::make_unique<MainDialog>(
-            MainDialog::Parts{context_, readers_, hooks_, signal_, registry_, &keyboard_, nullptr, kp30},
+            MainDialog::Parts{context_, readers_, shellHooks ? *shellHooks : hooks_, signal_,
+                              registry_, &keyboard_, nullptr, kp30},
             std::move(options));
+        if (beforeCreate) beforeCreate(*main_);
         toolkit_.post([this] { main_->create(); });
         EXPECT_TRUE(clock_.awaitWaitOf(500ms));
         clock_.advance(500ms);
@@ -161,6 +163,9 @@ protected:
     EventLog log_;
     FakeReaders readers_{log_, toolkit_, clock_};
     RecordingHooks hooks_{log_};
+    // Hooks that replace the recording ones, and what to do with the window before it is built.
+    ShellHooks* shellHooks = nullptr;
+    std::function<void(MainDialog&)> beforeCreate;
     FixedSignal signal_;
     platform::RecordingKeyboard keyboard_;
     platform::Registry* registry_ = nullptr;

@@ -10,14 +10,6 @@ constexpr std::uint32_t kStartupWaitMs = 500;
 constexpr std::uint32_t kSignalPeriodMs = 1200;
 constexpr std::uint32_t kExtendedKey = 0x1;  // keybd_event flag of the arrow keys
 
-// A window that reacts to nothing: the progress window until its own class joins the shell.
-class Inert final : public ui::WindowHandler {
-public:
-    void onCommand(int, ui::Notify) override {}
-    void onMessage(std::uint32_t, std::uintptr_t, std::intptr_t) override {}
-};
-Inert inertHandler;
-
 const ui::MenuSpec kToolsMenuSpec{kToolsMenu, u"Tools",
                                   {{kCmdBrowser, u"Browser"},
                                    {kCmdSymbologies, u"Symbologies"},
@@ -164,10 +156,8 @@ void MainDialog::applyKioskLock() {
 }
 
 void MainDialog::createProgressWindow() {
-    progress_ = toolkit_.createWindow(inertHandler, nullptr);
-    progress_->setCaption(u"Processing...");
-    progress_->setRect({40, 70, 150, 70});
-    progress_->show(false);
+    progress_ = std::make_unique<ProgressDialog>(toolkit_);
+    progress_->create();
 }
 
 void MainDialog::unlockNow() {

@@ -17,6 +17,7 @@
 #include "browser/app/browser_dialog.h"
 #include "browser/app/kiosk.h"
 #include "browser/app/layout.h"
+#include "browser/app/progress_dialog.h"
 #include "browser/app/reader_access.h"
 #include "browser/app/registered_messages.h"
 #include "browser/app/shell_hooks.h"
@@ -100,6 +101,10 @@ public:
     settings::BrowserOptions& options() { return options_; }
     const RegisteredMessages& messages() const { return messages_; }
     platform::ui::Window* window() { return window_.get(); }
+    // The tray menu; null until the window is created.
+    platform::ui::Menu* trayMenu() { return trayMenu_.get(); }
+    // The "Processing..." window of image captures; null until the window is created.
+    ProgressDialog* progressDialog() { return progress_.get(); }
     BrowserDialog* browserPage() { return browser_.get(); }
     const Screen& screen() const { return screen_; }
     bool fullScreen() const { return fullScreen_; }
@@ -161,7 +166,7 @@ private:
     std::unique_ptr<BrowserDialog> browser_;
     std::unique_ptr<platform::ui::Menu> toolsMenu_;
     std::unique_ptr<platform::ui::Menu> trayMenu_;
-    std::unique_ptr<platform::ui::Window> progress_;
+    std::unique_ptr<ProgressDialog> progress_;
     Screen screen_;
     bool fullScreen_ = false;
     int pageState_ = 0;

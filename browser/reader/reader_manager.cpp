@@ -88,17 +88,9 @@ bool ReaderManager::startPort1(ReaderType request) {
 bool ReaderManager::configurePort1() {
     ReaderPort& port = *port1_;
     switch (port.type) {
-        case ReaderType::LongRange1D: {
-            // Factory parameters first; the engine comes back at its power-up speed.
-            Bytes reply;
-            port.transact(kParameterDefaults, kCommandTimeoutMs, &reply, kCommandRetries);
-            port.closePort();
-            if (!port.openPort() || !negotiate(port)) {
-                port.closePort();
-                return false;
-            }
+        case ReaderType::LongRange1D:
+            if (!restorePacketDefaults()) return false;
             [[fallthrough]];
-        }
         case ReaderType::Imager2D:
         case ReaderType::Imager2D4507:
         case ReaderType::LongRange1D955:
@@ -121,6 +113,18 @@ void ReaderManager::writeStartupValues() {
         for (const StartupValue& v : section.values) values[std::string(v.key)] = v.value;
         symbology_.configure(section.section, 'w', values);
     }
+}
+
+// Factory parameters; the engine comes back at its power-up speed, where the port finds it
+// again. Failure closes the port.
+bool ReaderManager::restorePacketDefaults() {
+    ReaderPort& port = *port1_;
+    Bytes reply;
+    port.transact(kParameterDefaults, kCommandTimeoutMs, &reply, kCommandRetries);
+    port.closePort();
+    if (port.openPort() && negotiate(port)) return true;
+    port.closePort();
+    return false;
 }
 
 bool ReaderManager::startPort2(ReaderType request) {
@@ -299,6 +303,66 @@ bool ReaderManager::stop(bool barcode, bool rfid) {
     bool rfidStopped = false;
     if (rfid && rfidAvailable_ && parts_.rfid) rfidStopped = parts_.rfid->stopIfFree();
     return barcodeStopped || rfidStopped;
+}
+
+// ---- Factory settings, versions, idle time ----
+
+namespace {
+
+// The text engine's configuration block as it leaves the factory: the common symbologies on,
+// scan mode 6 (triggered), laser on for 3 s, the 2 of 5 family and MSI at lengths 4 to 55.
+const Bytes kCcdFactoryBlock = {
+    0x9F, 0xC9, 0x02, 0x3F, 0x80, 0x2C, 0x50, 0x90, 0x00, 0x19, 0x3D, 0x00, 0x84, 0x37, 0x84, 0x37,
+    0x84, 0x37, 0x84, 0x37, 0x60, 0x03, 0xD0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+};
+
+constexpr int kFactoryScanMode = 6;
+
+}  // namespace
+
+bool ReaderManager::restoreFactorySettings(int device) {
+    if (device == 2) {
+        setTimeOfPowerOn(kDefaultTimeOfPowerOn);
+        return port2_->type != ReaderType::None;
+    }
+    if (port1_->type == ReaderType::None || !ensurePort1()) return false;
+    port1_->portLock.wait(platform::kInfinite);
+    const bool done = restoreEngineFactorySettings();
+    port1_->portLock.release();
+    return done;
+}
+
+bool ReaderManager::restoreEngineFactorySettings() {
+    ReaderPort& port = *port1_;
+    if (port.type == ReaderType::CcdLaser) {
+        Bytes reply;
+        if (!port.transact("SAVE" + formatHexBlock(kCcdFactoryBlock), kCommandTimeoutMs, &reply, 1))
+            return false;
+        port.configBlock = kCcdFactoryBlock;
+        symbology_.scanMode = kFactoryScanMode;
+        return true;
+    }
+    if (!restorePacketDefaults()) {
+        port1Lost_ = true;  // the next read tries the port again
+        return false;
+    }
+    linkSetup(port);
+    symbology_.readAll();
+    return true;
+}
+
+std::string ReaderManager::decoderVersion(int portNumber) {
+    if (portNumber == 2) return parts_.rfid && rfidAvailable_ ? parts_.rfid->version() : "";
+    if (port1_->type == ReaderType::None || !ensurePort1()) return {};
+    port1_->portLock.wait(platform::kInfinite);
+    std::string version = versionText(*port1_);
+    port1_->portLock.release();
+    return version;
+}
+
+void ReaderManager::setTimeOfPowerOn(std::uint32_t seconds) {
+    timeOfPowerOn_ = seconds;
+    if (parts_.rfid) parts_.rfid->setIdleSeconds(seconds);
 }
 
 // ---- Close ----

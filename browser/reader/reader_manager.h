@@ -40,6 +40,7 @@ inline constexpr const char* kBarcodeFailsText = "The barcode scanner fails, err
 inline constexpr const char* kNoBarcodeText = "No barcode scanner is installed.\r\n";
 inline constexpr const char* kRfidFailsText = "The RFID scanner fails, error code = %d";
 inline constexpr const char* kNoRfidText = "No RFID scanner is installed.\r\n";
+inline constexpr std::uint32_t kDefaultTimeOfPowerOn = 20;
 
 // What the manager works with; everything must outlive it. rfid may be null (no RFID support:
 // an RFID request finds nothing). The loader should resolve device paths through the device
@@ -80,6 +81,18 @@ class ReaderManager {
     // Trigger off on the chosen readers; the RFID part never waits for port 2's lock.
     bool stop(bool barcode, bool rfid);
 
+    // Brings device 1 (the scan engine) or 2 (the RFID reader) back to its factory settings. A
+    // packet engine takes its factory parameters, which leave it at its power-up speed: the
+    // port finds it again, sets the link up and rereads every parameter, as at start-up. The
+    // text engine is given its factory configuration block. The RFID reader's one factory
+    // setting here is its idle time, back to 20 s. False when the device does not answer.
+    bool restoreFactorySettings(int device);
+    // The About box's decoder version of the reader on port 1 or 2; empty when none answers.
+    std::string decoderVersion(int portNumber);
+    // timeOfPowerOn: seconds of idleness after which a frame reader is switched off.
+    std::uint32_t timeOfPowerOn() const { return timeOfPowerOn_; }
+    void setTimeOfPowerOn(std::uint32_t seconds);
+
     // Closes one port (1 or 2) and rebuilds it; port 1 first gives a text engine back its
     // host-held options.
     void close(int portNumber);
@@ -104,6 +117,8 @@ class ReaderManager {
   private:
     bool startPort1(ReaderType request);
     bool configurePort1();
+    bool restorePacketDefaults();
+    bool restoreEngineFactorySettings();
     void writeStartupValues();
     bool startPort2(ReaderType request);
 
@@ -126,6 +141,7 @@ class ReaderManager {
     bool rfidAvailable_ = false;
     std::uint32_t workingSpeed_ = 0;  // port 1's speed once its engine was found
     bool port1Lost_ = false;          // port 1 closed because its device went away
+    std::uint32_t timeOfPowerOn_ = kDefaultTimeOfPowerOn;
 };
 
 }  // namespace tessel::reader

@@ -2,6 +2,9 @@
 // What the reader manager needs of the RFID reader on port 2. The RFID protocols implement it;
 // the manager only starts, stops and closes through it.
 
+#include <cstdint>
+#include <string>
+
 #include "browser/reader/reader_port.h"
 #include "browser/reader/reader_types.h"
 
@@ -20,6 +23,10 @@ class RfidReader {
     virtual bool stopIfFree() = 0;
     // Ends the idle-close thread and closes what start() opened.
     virtual void close() = 0;
+    // Seconds of idleness after which a frame reader is switched off; kept across restarts.
+    virtual void setIdleSeconds(std::uint32_t) {}
+    // The reader's firmware version for the About box; empty when unknown.
+    virtual std::string version() { return {}; }
 };
 
 }  // namespace tessel::reader

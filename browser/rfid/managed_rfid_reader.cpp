@@ -34,4 +34,6 @@ std::uint32_t ManagedRfidReader::idleSeconds() const {
     return reader_ ? reader_->idleSeconds() : idleSeconds_;
 }
 
+std::string ManagedRfidReader::version() { return reader_ ? reader_->version() : std::string(); }
+
 }  // namespace tessel::rfid

@@ -30,8 +30,10 @@ class ManagedRfidReader final : public reader::RfidReader {
     // The reader found on port 2; null before a successful start and after close.
     rfid::RfidReader* reader() { return reader_.get(); }
     // Idle time of a frame reader in seconds, kept across restarts of port 2.
-    void setIdleSeconds(std::uint32_t seconds);
+    void setIdleSeconds(std::uint32_t seconds) override;
     std::uint32_t idleSeconds() const;
+    // The version of the reader found on port 2; empty without one.
+    std::string version() override;
 
   private:
     RfidLink& link_;

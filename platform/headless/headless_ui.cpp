@@ -145,6 +145,11 @@ bool HeadlessWindow::takesInput(const Control* control) const {
     return control && control->enabled && control->shown && visible_;
 }
 
+int HeadlessWindow::progress(int id) const {
+    const Control* c = find(id);
+    return c ? c->progress : 0;
+}
+
 void HeadlessWindow::click(int id) {
     Control* c = find(id);
     if (!takesInput(c)) return;

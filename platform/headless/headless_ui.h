@@ -67,6 +67,8 @@ public:
     int timesRaised() const { return raised_; }
     HeadlessWindow* parent() const { return parent_; }
     std::optional<ui::ControlKind> kind(int id) const;
+    // A progress bar's position in percent; 0 for another control.
+    int progress(int id) const;
     std::optional<bool> modalResult() const { return modalResult_; }
     void resetModal() { modalResult_.reset(); }
 
