@@ -7,17 +7,13 @@
 // arrays of UTF-16 units, so NULs and any character survive.
 
 #include <gmodule.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <webkit2/webkit-web-extension.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <string>
 
-#include "platform/webkit/external_wire.h"
+#include "platform/webkit/external_client.h"
 
 namespace {
 
@@ -59,62 +55,8 @@ constexpr const char* kExternalFactory = R"JS((function (call) {
   Object.defineProperty(window, 'external', {value: external, configurable: false, writable: false});
 }))JS";
 
-class HostLink {
-public:
-    void setPath(std::string path) { path_ = std::move(path); }
-
-    // One request and its answer; nullopt when the host cannot be reached or answers nonsense.
-    std::optional<ExternalReply> call(const ExternalRequest& request) {
-        if (fd_ < 0) connect();
-        if (fd_ < 0) return std::nullopt;
-        auto reply = exchange(request);
-        if (!reply) disconnect();
-        return reply;
-    }
-
-private:
-    void connect() {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (path_.empty() || path_.size() >= sizeof(address.sun_path)) return;
-        std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
-            disconnect();
-    }
-    void disconnect() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-    std::optional<ExternalReply> exchange(const ExternalRequest& request) {
-        const Bytes out = frame(encodeRequest(request));
-        std::size_t sent = 0;
-        while (sent < out.size()) {
-            const ssize_t n = ::send(fd_, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return std::nullopt;
-            sent += static_cast<std::size_t>(n);
-        }
-        Bytes in;
-        for (;;) {
-            const FrameSplit split = splitFrame(in);
-            if (split.status == FrameSplit::Status::Complete) return decodeReply(split.payload);
-            if (split.status == FrameSplit::Status::Invalid) return std::nullopt;
-            std::uint8_t chunk[4096];
-            const ssize_t n = ::recv(fd_, chunk, sizeof(chunk), 0);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return std::nullopt;
-            in.insert(in.end(), chunk, chunk + n);
-        }
-    }
-
-    std::string path_;
-    int fd_ = -1;
-};
-
-HostLink& host() {
-    static HostLink link;
+ExternalClient& host() {
+    static ExternalClient link;
     return link;
 }
 
