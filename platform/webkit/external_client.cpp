@@ -9,6 +9,17 @@
 
 namespace tessel::platform::webkit {
 
+bool sendAll(int fd, ByteSpan bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 std::optional<ExternalReply> ExternalClient::call(const ExternalRequest& request) {
     if (fd_ < 0) connect();
     if (fd_ < 0) return std::nullopt;
@@ -33,14 +44,7 @@ void ExternalClient::disconnect() {
 }
 
 std::optional<ExternalReply> ExternalClient::exchange(const ExternalRequest& request) {
-    const Bytes out = frame(encodeRequest(request));
-    std::size_t sent = 0;
-    while (sent < out.size()) {
-        const ssize_t n = ::send(fd_, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return std::nullopt;
-        sent += static_cast<std::size_t>(n);
-    }
+    if (!sendAll(fd_, frame(encodeRequest(request)))) return std::nullopt;
     Bytes in;
     for (;;) {
         const FrameSplit split = splitFrame(in);

@@ -12,6 +12,9 @@
 
 namespace tessel::platform::webkit {
 
+// Writes all of bytes to a socket, retrying after interruptions; false when the peer has gone.
+bool sendAll(int fd, ByteSpan bytes);
+
 class ExternalClient {
 public:
     explicit ExternalClient(std::string path = {}) : path_(std::move(path)) {}

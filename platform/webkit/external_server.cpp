@@ -9,21 +9,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/webkit/external_wire.h"
+#include "platform/webkit/external_client.h"
 
 namespace tessel::platform::webkit {
 namespace {
-
-bool writeAll(int fd, const Bytes& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 int listenAt(const std::string& path) {
     sockaddr_un address{};
@@ -80,7 +69,7 @@ private:
             if (split.status == FrameSplit::Status::Invalid) return false;
             const auto request = decodeRequest(split.payload);
             used += split.consumed;
-            if (!request || !writeAll(fd_, frame(encodeReply(server_.answer(*request))))) return false;
+            if (!request || !sendAll(fd_, frame(encodeReply(server_.answer(*request))))) return false;
         }
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
         return true;

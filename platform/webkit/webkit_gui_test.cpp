@@ -137,7 +137,8 @@ protected:
         if (window_) gtk_widget_destroy(window_);
     }
 
-    void makeView(std::chrono::milliseconds callTimeout) {
+    void makeView(std::chrono::milliseconds callTimeout,
+                  std::filesystem::path extensionDir = builtExtensionDir()) {
         root_.write("Program Files/Tessel/page.htm", kPage);
         root_.write("Program Files/Tessel/page2.htm", "<html><body>two</body></html>");
         root_.write("Program Files/Tessel/pixel.gif", std::string_view(kPixel, sizeof(kPixel) - 1));
@@ -147,7 +148,7 @@ protected:
         gtk_container_add(GTK_CONTAINER(window_), fixed);
         factory_ = std::make_unique<WebKitWebViewFactory>(
             [fixed](ui::Window&, int) { return fixed; },
-            WebKitViewOptions{builtExtensionDir(), DeviceFs(root_.path()), callTimeout});
+            WebKitViewOptions{extensionDir, DeviceFs(root_.path()), callTimeout});
         host_ = toolkit_.createWindow(handler_, nullptr);
         view_ = factory_->create(*host_, 61, events_);
         view_->setExternal(&external_);
@@ -312,6 +313,19 @@ TEST_F(SlowPageTest, ACallThatDoesNotComeBackInTimeFails) {
     EXPECT_EQ(late.outcome, PageCall::Outcome::Failed);
     EXPECT_EQ(late.failure, 0x80004005u);
     EXPECT_TRUE(spinUntil([&] { return call(u"busy", {u"0"}).outcome == PageCall::Outcome::Returned; }));
+}
+
+class NoExtensionTest : public WebKitViewTest {
+protected:
+    void SetUp() override { makeView(10s, empty_.path()); }
+    TempDir empty_;
+};
+
+TEST_F(NoExtensionTest, APageWithoutTheExtensionIsNoticedAndHasNoExternal) {
+    ASSERT_TRUE(load(kPagePath));
+    EXPECT_EQ(webkit().extensionHellos(), 0u);
+    EXPECT_EQ(call(u"eval", {u"window.external.getVendor()"}).outcome, PageCall::Outcome::Threw);
+    EXPECT_TRUE(external_.calls.empty());
 }
 
 }  // namespace
