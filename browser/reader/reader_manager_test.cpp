@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <thread>
 
 #include "platform/temp_dir.h"
 #include "sim/ccd_laser_engine.h"
@@ -256,6 +258,27 @@ TEST_F(ManagerTest, TextEngineInScanMode7RefusesAnUnknownCode) {
     ASSERT_TRUE(manager.readBarcode(3000, result));
     EXPECT_EQ(result.codeTypeName, "Code 93");
     EXPECT_FALSE(ccd.triggered());  // listened, never triggered
+}
+
+TEST_F(ManagerTest, ResetWaitsForTheReadThatHoldsThePort) {
+    sim::CcdLaserEngine ccd;
+    plug(ccd);
+    ASSERT_TRUE(manager.start(ReaderType::CcdLaser, ReaderType::None));
+    ReaderPort& port = manager.port(1);
+    port.portLock.wait(platform::kInfinite);  // a listening read in progress
+    std::atomic<bool> done{false};
+    std::thread reset([&] {
+        EXPECT_TRUE(manager.resetPort1());
+        done = true;
+    });
+    std::this_thread::sleep_for(Millis(20));
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(port.isOpen());
+    port.portLock.release();
+    reset.join();
+    ASSERT_TRUE(port.isOpen());
+    EXPECT_EQ(port.serial()->settings().baud, 115200u);
+    manager.shutdown();
 }
 
 TEST_F(ManagerTest, CapturedImagesAreTurnedOnTheOlderTerminals) {
