@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "browser/app/browser_app.h"
+#include "browser/app/program_readers.h"
 #include "platform/clock.h"
 #include "platform/device_fs.h"
 #include "platform/headless/fake_web_view.h"
@@ -19,6 +20,8 @@
 #include "platform/library_loader.h"
 #include "platform/power_status.h"
 #include "platform/registry.h"
+#include "platform/serial_posix.h"
+#include "platform/sound_player.h"
 
 namespace {
 
@@ -95,11 +98,23 @@ int main(int argc, char** argv) {
     app::ShellContext context{toolkit, webViews, platform::realClock(), power, *fs, programFolder};
     platform::DlLibraryLoader loader({platform::programFolder(), fs->root() / "Windows"}, *fs);
     platform::Registry registry(platform::Registry::fileOf(*fs));
-    app::NoReaders readers;
-    app::ShellHooks hooks;
+    // The readers on the ports the registry maps; until scan delivery joins, the decode messages
+    // are only reported on standard error.
+    app::BrowserApp* running = nullptr;
+    platform::PortMapOpener ports(registry, fs->root());
+    platform::HostSoundPlayer sounds(*fs);
+    app::DecodeLog decodeLog([](const std::string& line) { std::cerr << "browser: " << line << std::endl; });
+    app::ProgramReaders readers(
+        {ports, platform::realClock(), registry, loader, toolkit, sounds,
+         [&running](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+             if (app::MainDialog* main = running->mainDialog()) main->onMessage(message, wParam, lParam);
+         },
+         [&running]() -> const settings::BrowserOptions& { return running->mainDialog()->options(); },
+         decodeLog});
 
-    app::BrowserApp browser({context, loader, &registry, readers, hooks, nullptr, nullptr},
+    app::BrowserApp browser({context, loader, &registry, readers.access(), readers.hooks(), nullptr, nullptr},
                             settings::BrowserOptions{}, args.commandLine);
+    running = &browser;
     switch (browser.run()) {
         case app::BrowserApp::Outcome::Ended: return 0;
         case app::BrowserApp::Outcome::OtherInstanceRaised: return 0;
