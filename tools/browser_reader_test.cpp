@@ -102,6 +102,9 @@ TEST_F(BrowserOnTerminal, TriggerPressReadsTheBarcodeAndTheDecodeReachesTheWindo
     EXPECT_EQ(send("WM_USER1DOWN"), 0);
     EXPECT_TRUE(awaitError("browser: WM_DECODE 1")) << readFile(errors());
     EXPECT_EQ(send("WM_USER1UP"), 0);
+    // A decode error named by another process goes the same way.
+    EXPECT_EQ(send("WM_DECODEERROR 2"), 0);
+    EXPECT_TRUE(awaitError("browser: WM_DECODEERROR 2")) << readFile(errors());
 
     EXPECT_EQ(send("--close"), 0);
     int status = 0;
