@@ -106,10 +106,6 @@ PtyDevice::~PtyDevice() {
         wake();
         thread_.join();
     }
-    {
-        std::lock_guard guard(mutex_);
-        model_.detach(*link_);
-    }
     if (published_) {
         std::error_code ec;
         std::filesystem::remove(options_.link, ec);
