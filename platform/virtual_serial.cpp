@@ -10,6 +10,8 @@ VirtualSerialPort::VirtualSerialPort(VirtualClock& clock, DeviceModel& model)
     model_.attach(*this);
 }
 
+VirtualSerialPort::~VirtualSerialPort() { model_.detach(*this); }
+
 bool VirtualSerialPort::configure(const LineSettings& line) {
     line_.settings = line;
     notifyLine();

@@ -42,6 +42,9 @@ class DeviceModel {
 public:
     virtual ~DeviceModel() = default;
     virtual void attach(DeviceLink& link) = 0;
+    // The link is going away (its port closed): a model that kept it must forget it, when it is
+    // still the one attached.
+    virtual void detach(DeviceLink& /*link*/) {}
     // The host's bytes, delivered when the last of them has arrived (at time t).
     virtual void receive(std::span<const std::uint8_t> bytes, Micros t) = 0;
     // The host changed speed or a modem output.
@@ -54,6 +57,7 @@ class VirtualSerialPort final : public SerialPort, private DeviceLink {
 public:
     // The model must outlive the port.
     VirtualSerialPort(VirtualClock& clock, DeviceModel& model);
+    ~VirtualSerialPort() override;
 
     bool configure(const LineSettings& line) override;
     LineSettings settings() const override;

@@ -100,6 +100,26 @@ TEST_F(CcdLaserEngineTest, ContinuousScanModesDecodeWithoutTrigger) {
     EXPECT_EQ(host_.readAll(), both);
 }
 
+// A closed port leaves the engine unattached: a decode queued meanwhile waits for the next port
+// instead of going into the one that is gone.
+TEST(CcdLaserEngineLink, ClosingThePortDetachesTheEngine) {
+    CcdLaserEngine engine;
+    Bytes block = ccd::defaultBlock();
+    block[ccd::kScanModeByte] = 0x10;
+    engine.setConfigBlock(block);
+    auto host = std::make_unique<VirtualHost>(engine, 115200);
+    host.reset();
+    engine.queueDecode({'I', bytesOf("ABC")});
+    EXPECT_EQ(engine.queuedDecodes(), 1u);
+
+    VirtualHost reopened(engine, 115200);
+    engine.queueDecode({'I', bytesOf("DEF")});
+    Bytes both = line("I003ABC");
+    const Bytes second = line("I003DEF");
+    both.insert(both.end(), second.begin(), second.end());
+    EXPECT_EQ(reopened.readAll(), both);
+}
+
 TEST_F(CcdLaserEngineTest, SavingAContinuousScanModeSendsWaitingDecodes) {
     engine_.queueDecode({'H', bytesOf("93")});
     Bytes block = ccd::defaultBlock();

@@ -64,6 +64,9 @@ public:
     explicit EngineModel(std::uint32_t baud) : baud_(baud) {}
 
     void attach(platform::DeviceLink& link) override { link_ = &link; }
+    void detach(platform::DeviceLink& link) override {
+        if (link_ == &link) link_ = nullptr;
+    }
     void receive(std::span<const std::uint8_t> bytes, Micros t) final;
     void lineChanged(const platform::LineState& line, Micros) override { rts_ = line.rts; }
     // Clear-to-send follows the host's request-to-send, as on the terminal's engine cable.

@@ -74,6 +74,9 @@ class RfidModuleSim final : public platform::DeviceModel {
     std::uint8_t option() const { return option_; }
 
     void attach(platform::DeviceLink& link) override { link_ = &link; }
+    void detach(platform::DeviceLink& link) override {
+        if (link_ == &link) link_ = nullptr;
+    }
     void receive(std::span<const std::uint8_t> bytes, platform::Micros t) override;
     void lineChanged(const platform::LineState&, platform::Micros) override;
 

@@ -34,6 +34,9 @@ class RfidReaderModel : public platform::DeviceModel {
     explicit RfidReaderModel(std::uint32_t baud) : baud_(baud) {}
 
     void attach(platform::DeviceLink& link) override { link_ = &link; }
+    void detach(platform::DeviceLink& link) override {
+        if (link_ == &link) link_ = nullptr;
+    }
     void receive(std::span<const std::uint8_t> bytes, platform::Micros t) final;
 
     std::uint32_t baud() const { return baud_; }

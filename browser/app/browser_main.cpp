@@ -15,9 +15,7 @@
 #include <vector>
 
 #include "browser/app/browser_app.h"
-#include "browser/app/device_host.h"
-#include "browser/app/scan_hooks.h"
-#include "browser/bridge/dispatch_external.h"
+#include "browser/app/program.h"
 #include "platform/clock.h"
 #include "platform/device_fs.h"
 #include "platform/headless/fake_web_view.h"
@@ -26,6 +24,7 @@
 #include "platform/library_loader.h"
 #include "platform/power_status.h"
 #include "platform/registry.h"
+#include "platform/serial_posix.h"
 #include "platform/sound_player.h"
 
 namespace {
@@ -87,6 +86,14 @@ bool readPageFile(const std::string& file, std::optional<platform::headless::Pag
     return page.has_value();
 }
 
+// The machine's own serial number, where the system makes it readable.
+std::optional<std::string> hostDeviceInfo() {
+    std::ifstream in("/sys/class/dmi/id/product_serial");
+    std::string serial;
+    if (!in || !std::getline(in, serial) || serial.empty()) return std::nullopt;
+    return serial;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,26 +134,20 @@ int main(int argc, char** argv) {
     app::ShellContext context{toolkit, webViews, platform::realClock(), power, *fs, programFolder};
     platform::DlLibraryLoader loader({platform::programFolder(), fs->root() / "Windows"}, *fs);
     platform::Registry registry(platform::Registry::fileOf(*fs));
-    app::NoReaders readers;
+    platform::PortMapOpener ports(registry, fs->root());
+    platform::HostSoundPlayer sounds(*fs);
+    platform::NoKeyboard keyboard;
     app::BrowserApp* running = nullptr;
-    app::ScanHooks hooks(context, [&running] { return running->mainDialog(); });
-    hooks.onInvokeFailure([](std::u16string_view function, std::u16string_view text) {
+    app::Program program({context, ports, registry, loader, sounds, keyboard, programFolder + u"browser",
+                          [&running] { return running ? running->mainDialog() : nullptr; },
+                          [&running] { return running ? running->statusBinding() : nullptr; },
+                          hostDeviceInfo});
+    program.onInvokeFailure([](std::u16string_view function, std::u16string_view text) {
         printLine(platform::headless::invokeFailureLine(function, text));
     });
 
-    // window.external: the device object over the program's readers, sounds and library. The
-    // good-read library binding comes with the reader manager; until then the waits run alone.
-    platform::HostSoundPlayer sounds(*fs);
-    const reader::NotificationBinding noNotificationLibrary;
-    reader::Notifier notifier(noNotificationLibrary, sounds, platform::realClock(),
-                              reader::detectModel(registry));
-    app::DeviceHost host({readers, hooks, [&running] { return running->mainDialog(); }, notifier,
-                          sounds, [&running] { return running->statusBinding(); },
-                          [] { return std::optional<std::string>(); }});
-    bridge::DeviceScriptObject device(host);
-    bridge::DispatchExternal external(device);
-
-    app::BrowserApp browser({context, loader, &registry, readers, hooks, nullptr, &external},
+    app::BrowserApp browser({context, loader, &registry, program.readers(), program, &keyboard,
+                             &program.external()},
                             settings::BrowserOptions{}, args.commandLine);
     running = &browser;
     switch (browser.run()) {

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include "browser/app/reader_threads.h"
 #include "browser/reader/reader_manager.h"
 #include "platform/ui.h"
 
@@ -20,7 +21,7 @@ namespace tessel::app {
 inline constexpr int kProgressBar = 105;
 inline constexpr char16_t kProgressCaption[] = u"Processing...";
 
-class ProgressDialog final : public platform::ui::WindowHandler, public reader::ImageProgressWindow {
+class ProgressDialog final : public platform::ui::WindowHandler, public CaptureProgress {
 public:
     explicit ProgressDialog(platform::ui::Toolkit& toolkit);
     ~ProgressDialog() override;
@@ -28,6 +29,9 @@ public:
     // Builds the window hidden at (40, 70), 150 x 70; on the window thread.
     void create();
     void show(bool visible);
+    // CaptureProgress: the image thread's show and hide.
+    void show() override { show(true); }
+    void hide() override { show(false); }
     platform::ui::Window* window() { return window_.get(); }
 
     // ImageProgressWindow

@@ -289,12 +289,16 @@ bool ReaderManager::trigger(bool on) {
 
 bool ReaderManager::resetPort1() {
     ReaderPort& port = *port1_;
+    // Under the port lock, so that a listening read never has its port closed under it.
+    port.portLock.wait(platform::kInfinite);
     port.closePort();
     port.triggerState = 0;
     parts_.clock.sleepMs(kResetPauseMs);
-    if (!port.openPort()) return false;
-    port1Lost_ = false;
-    return port.setSpeed(kResetBaud);
+    const bool opened = port.openPort();
+    if (opened) port1Lost_ = false;
+    const bool reset = opened && port.setSpeed(kResetBaud);
+    port.portLock.release();
+    return reset;
 }
 
 bool ReaderManager::stop(bool barcode, bool rfid) {

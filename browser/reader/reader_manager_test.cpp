@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <thread>
 
 #include "platform/temp_dir.h"
 #include "sim/ccd_laser_engine.h"
@@ -196,6 +198,7 @@ TEST_F(ManagerTest, StartUpConfiguresAnImagerWithTheStartupValues) {
     EXPECT_EQ(engine.parameter(packet::param(0x89)), 6);
     EXPECT_EQ(engine.parameter(packet::kScanModeParam), 8);
     EXPECT_EQ(manager.symbology().scanMode, 8);
+    manager.shutdown();  // while the engine, a local, still stands
 }
 
 TEST_F(ManagerTest, StartUpResetsALongRangeLaserAndFindsItAgain) {
@@ -207,6 +210,7 @@ TEST_F(ManagerTest, StartUpResetsALongRangeLaserAndFindsItAgain) {
     EXPECT_EQ(engine.parameter(packet::param(0x4E)), 2);
     EXPECT_EQ(engine.parameter(packet::param(0x4D)), 1);
     EXPECT_EQ(engine.parameter(packet::param(0x88)), 30);
+    manager.shutdown();  // while the engine, a local, still stands
 }
 
 TEST_F(ManagerTest, StartUpWritesTheTextEnginesBlock) {
@@ -220,6 +224,7 @@ TEST_F(ManagerTest, StartUpWritesTheTextEnginesBlock) {
     EXPECT_EQ(ccd.configBlock()[21], 3);       // laser on time
     EXPECT_TRUE(ccd.configBlock()[0] & 0x80);  // Code 39
     EXPECT_TRUE(manager.symbology().hostOptions().convertToEAN13);
+    manager.shutdown();  // while the engine, a local, still stands
 }
 
 TEST_F(ManagerTest, ReadsNothingWhileTheBarcodeReaderIsUnavailable) {
@@ -241,6 +246,7 @@ TEST_F(ManagerTest, ReadsNothingWhileTheBarcodeReaderIsUnavailable) {
     EXPECT_EQ(result.data, (Bytes{'A', 'B'}));
     EXPECT_EQ(manager.lastResult(), result);
     EXPECT_FALSE(engine.triggered());
+    manager.shutdown();  // while the engine, a local, still stands
 }
 
 TEST_F(ManagerTest, TextEngineInScanMode7RefusesAnUnknownCode) {
@@ -256,6 +262,28 @@ TEST_F(ManagerTest, TextEngineInScanMode7RefusesAnUnknownCode) {
     ASSERT_TRUE(manager.readBarcode(3000, result));
     EXPECT_EQ(result.codeTypeName, "Code 93");
     EXPECT_FALSE(ccd.triggered());  // listened, never triggered
+    manager.shutdown();  // while the engine, a local, still stands
+}
+
+TEST_F(ManagerTest, ResetWaitsForTheReadThatHoldsThePort) {
+    sim::CcdLaserEngine ccd;
+    plug(ccd);
+    ASSERT_TRUE(manager.start(ReaderType::CcdLaser, ReaderType::None));
+    ReaderPort& port = manager.port(1);
+    port.portLock.wait(platform::kInfinite);  // a listening read in progress
+    std::atomic<bool> done{false};
+    std::thread reset([&] {
+        EXPECT_TRUE(manager.resetPort1());
+        done = true;
+    });
+    std::this_thread::sleep_for(Millis(20));
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(port.isOpen());
+    port.portLock.release();
+    reset.join();
+    ASSERT_TRUE(port.isOpen());
+    EXPECT_EQ(port.serial()->settings().baud, 115200u);
+    manager.shutdown();
 }
 
 TEST_F(ManagerTest, CapturedImagesAreTurnedOnTheOlderTerminals) {
@@ -279,6 +307,7 @@ TEST_F(ManagerTest, CapturedImagesAreTurnedOnTheOlderTerminals) {
     const auto turned = platform::jpegImaging().decode(image);
     ASSERT_TRUE(sent && turned);
     EXPECT_EQ(*turned, platform::rotate180(*sent));  // the lossless turn
+    manager.shutdown();  // while the engine, a local, still stands
 }
 
 TEST_F(ManagerTest, K240DeliversTheImageAsReceivedAndTheHandheldCapturesNothing) {
@@ -319,6 +348,7 @@ TEST_F(ManagerTest, ReadsRecoverWhenAVanishedEngineComesBack) {
     ASSERT_TRUE(manager.readBarcode(3000, result));
     EXPECT_EQ(result.data, (Bytes{'4', '2'}));
     EXPECT_EQ(manager.port(1).speed(), 115200u);
+    manager.shutdown();  // while the engine, a local, still stands
 }
 
 TEST_F(ManagerTest, ASilentEngineFailsTheReadInTimeAndWorksWhenBack) {
@@ -333,6 +363,7 @@ TEST_F(ManagerTest, ASilentEngineFailsTheReadInTimeAndWorksWhenBack) {
     engine.plugIn();
     engine.queueDecode({1, {'7'}});
     EXPECT_TRUE(manager.readBarcode(3000, result));
+    manager.shutdown();  // while the engine, a local, still stands
 }
 
 TEST_F(ManagerTest, CloseGivesTheTextEngineItsHostOptionsAndRebuildsThePort) {

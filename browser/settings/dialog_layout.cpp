@@ -30,4 +30,9 @@ void DialogBuilder::addTitleLine(std::u16string_view text, int offset) {
                         shown, {}, {}});
 }
 
+ui::Rect pageRect(const DialogScreen& screen) {
+    if (screen.scale == 2) return {1, 26, 480, 616};
+    return {1, 26, 240, screen.kp30 ? 400 : 320};
+}
+
 }  // namespace tessel::settings

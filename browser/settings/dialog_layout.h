@@ -21,6 +21,9 @@ struct DialogScreen {
     bool kp30 = false;
 };
 
+// Where the reader and symbology pages lie in the main window.
+platform::ui::Rect pageRect(const DialogScreen& screen);
+
 // The identifier of the KP30 title line.
 inline constexpr int kTitleLine = 0x7F00;
 // Combo boxes grow this much when the title line moves them, so their lists stay open.

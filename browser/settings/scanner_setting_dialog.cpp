@@ -42,11 +42,6 @@ constexpr PageButton kPageButtons[] = {
     {S::kEmptyPageCommand, ReaderOptionPages::kRfidPage + 1},
 };
 
-ui::Rect pageRect(const DialogScreen& screen) {
-    if (screen.scale == 2) return {1, 26, 480, 616};
-    return {1, 26, 240, screen.kp30 ? 400 : 320};
-}
-
 bool isBarcodeKind(ReaderType kind) {
     return kind == ReaderType::CcdLaser || kind == ReaderType::Imager2D ||
            kind == ReaderType::LongRange1D || kind == ReaderType::Imager2D4507 ||
@@ -142,6 +137,10 @@ void ScannerSettingDialog::setBarcodeCheck(bool checked) {
 
 void ScannerSettingDialog::setRfidCheck(bool checked) {
     if (window_) window_->setChecked(kRfidBox, checked);
+}
+
+void ScannerSettingDialog::enableRfidButton(bool enabled) {
+    if (window_) window_->enable(kRfidButton, enabled);
 }
 
 void ScannerSettingDialog::setResult(std::u16string_view text) {

@@ -46,6 +46,7 @@ public:
     // The tray menu switched a reader: the check box follows.
     void setBarcodeCheck(bool checked);
     void setRfidCheck(bool checked);
+    void enableRfidButton(bool enabled);
     // The result box, written by scan delivery.
     void setResult(std::u16string_view text);
 

@@ -1,0 +1,122 @@
+// The browser program on a simulated terminal: a trigger press sent by name from another process
+// reads the barcode the engine simulator holds, and the decode message reaches the window.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/message_channel.h"
+#include "platform/temp_dir.h"
+#include "terminal/profiles.h"
+#include "tools/terminal_core.h"
+
+extern char** environ;
+
+namespace tessel::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class BrowserOnTerminal : public ::testing::Test {
+protected:
+    ~BrowserOnTerminal() override {
+        if (browser_ > 0) {
+            ::kill(browser_, SIGKILL);
+            ::waitpid(browser_, nullptr, 0);
+        }
+    }
+
+    void startTerminal(const char* profile) {
+        std::string error;
+        terminal_ = SimulatedTerminal::start(*terminal::findProfile(profile), root_.path(),
+                                             {TESSEL_SYSTEM_LIBRARY_DIR, TESSEL_DEMO_DIR}, notes_, error);
+        ASSERT_NE(terminal_, nullptr) << error;
+    }
+
+    // The browser, headless, with its standard error in a file.
+    void startBrowser() {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, errors().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const std::string root = root_.path().string();
+        const char* argv[] = {TESSEL_BROWSER, "--headless", "--device-root", root.c_str(), nullptr};
+        ASSERT_EQ(posix_spawn(&browser_, TESSEL_BROWSER, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    int send(const std::string& args) {
+        const std::string command =
+            std::string(TESSEL_SEND) + " --root '" + root_.path().string() + "' " + args + " >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    }
+
+    // Waits (a few seconds at most) until the browser's standard error holds text.
+    bool awaitError(const std::string& text) {
+        for (int i = 0; i < 1000; ++i) {
+            if (readFile(errors()).find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    fs::path errors() const { return root_.path() / "browser.err"; }
+
+    platform::TempDir root_;
+    std::ostringstream notes_;
+    std::unique_ptr<SimulatedTerminal> terminal_;
+    pid_t browser_ = -1;
+};
+
+TEST_F(BrowserOnTerminal, TriggerPressReadsTheBarcodeAndTheDecodeReachesTheWindow) {
+    startTerminal("K220");
+    startBrowser();
+    // The browser answers by name once its readers are started and its window stands.
+    bool up = false;
+    for (int i = 0; i < 1000 && !up; ++i) {
+        up = send("WM_BATTERYSTATE 80") == 0;
+        if (!up) std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(up);
+
+    const std::string data = "TS-42";
+    EXPECT_EQ(terminal_->present({terminal::ControlCommand::Kind::Barcode, 'A', {data.begin(), data.end()}}), "ok");
+    EXPECT_EQ(send("WM_USER1DOWN"), 0);
+    EXPECT_TRUE(awaitError("browser: WM_DECODE 1")) << readFile(errors());
+    EXPECT_EQ(send("WM_USER1UP"), 0);
+    // A decode error named by another process goes the same way.
+    EXPECT_EQ(send("WM_DECODEERROR 2"), 0);
+    EXPECT_TRUE(awaitError("browser: WM_DECODEERROR 2")) << readFile(errors());
+
+    EXPECT_EQ(send("--close"), 0);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && ended == 0; ++i) {
+        ended = ::waitpid(browser_, &status, WNOHANG);
+        if (ended == 0) std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(ended, browser_) << readFile(errors());
+    browser_ = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readFile(errors());
+}
+
+}  // namespace
+}  // namespace tessel::tools
