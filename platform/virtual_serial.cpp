@@ -6,11 +6,20 @@
 namespace tessel::platform {
 
 VirtualSerialPort::VirtualSerialPort(VirtualClock& clock, DeviceModel& model)
-    : clock_(clock), model_(model) {
-    model_.attach(*this);
+    : clock_(clock), model_(&model) {
+    model.port_ = this;
+    model.attach(*this);
 }
 
-VirtualSerialPort::~VirtualSerialPort() { model_.detach(*this); }
+VirtualSerialPort::~VirtualSerialPort() {
+    if (!model_) return;
+    if (model_->port_ == this) model_->port_ = nullptr;
+    model_->detach(*this);
+}
+
+DeviceModel::~DeviceModel() {
+    if (port_) port_->model_ = nullptr;
+}
 
 bool VirtualSerialPort::configure(const LineSettings& line) {
     line_.settings = line;
@@ -34,7 +43,7 @@ bool VirtualSerialPort::setDtr(bool on) {
 
 std::optional<bool> VirtualSerialPort::cts() {
     deliverUntil(clock_.now());
-    auto state = model_.cts(clock_.now());
+    auto state = model_ ? model_->cts(clock_.now()) : std::nullopt;
     lastError_ = state ? 0 : ENOTTY;
     return state;
 }
@@ -47,7 +56,7 @@ bool VirtualSerialPort::purge() {
         Outgoing& cut = output_.front();
         const auto left = std::upper_bound(cut.leaves.begin(), cut.leaves.end(), now);
         const std::size_t sent = std::size_t(left - cut.leaves.begin());
-        if (sent > 0) model_.receive(std::span(cut.bytes).first(sent), cut.leaves[sent - 1]);
+        if (sent > 0 && model_) model_->receive(std::span(cut.bytes).first(sent), cut.leaves[sent - 1]);
         hostBusyUntil_ = sent > 0 ? cut.leaves[sent - 1] : now;
         output_.clear();
     }
@@ -119,7 +128,7 @@ void VirtualSerialPort::deliverUntil(Micros t) {
     while (!output_.empty() && output_.front().leaves.back() <= t) {
         const Outgoing outgoing = std::move(output_.front());
         output_.pop_front();
-        model_.receive(outgoing.bytes, outgoing.leaves.back());
+        if (model_) model_->receive(outgoing.bytes, outgoing.leaves.back());
     }
 }
 
@@ -133,7 +142,7 @@ void VirtualSerialPort::send(std::span<const std::uint8_t> bytes, Micros at) {
 
 void VirtualSerialPort::notifyLine() {
     deliverUntil(clock_.now());
-    model_.lineChanged(line_, clock_.now());
+    if (model_) model_->lineChanged(line_, clock_.now());
 }
 
 std::unique_ptr<SerialPort> VirtualPortOpener::open(std::string_view name, int& error) {

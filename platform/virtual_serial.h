@@ -38,9 +38,12 @@ public:
 };
 
 // A device on the far end of a virtual line.
+class VirtualSerialPort;
+
 class DeviceModel {
 public:
-    virtual ~DeviceModel() = default;
+    // A port still joined to the model loses its device, as when a cable is pulled.
+    virtual ~DeviceModel();
     virtual void attach(DeviceLink& link) = 0;
     // The link is going away (its port closed): a model that kept it must forget it, when it is
     // still the one attached.
@@ -51,11 +54,15 @@ public:
     virtual void lineChanged(const LineState&, Micros) {}
     // The device's clear-to-send output; nullopt when the line has no modem lines.
     virtual std::optional<bool> cts(Micros) const { return std::nullopt; }
+
+private:
+    friend class VirtualSerialPort;
+    VirtualSerialPort* port_ = nullptr;  // the port joined last
 };
 
 class VirtualSerialPort final : public SerialPort, private DeviceLink {
 public:
-    // The model must outlive the port.
+    // Either may go first: a port whose model is gone reads nothing and its writes go nowhere.
     VirtualSerialPort(VirtualClock& clock, DeviceModel& model);
     ~VirtualSerialPort() override;
 
@@ -95,7 +102,8 @@ private:
     void notifyLine();
 
     VirtualClock& clock_;
-    DeviceModel& model_;
+    friend class DeviceModel;
+    DeviceModel* model_;  // null once the model is gone
     LineState line_;
     std::deque<Arrival> input_;
     std::deque<Outgoing> output_;

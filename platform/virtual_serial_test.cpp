@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 namespace tessel::platform {
@@ -163,6 +164,30 @@ TEST(VirtualPortOpenerTest, OpensPluggedNamesOnly) {
     opener.unplug("COM1:");
     EXPECT_EQ(opener.open("COM1:", error), nullptr);
     EXPECT_EQ(error, ENOENT);
+}
+
+
+// A device model and its port may end in either order; a port whose device is gone hears
+// nothing and delivers its writes nowhere, as with a pulled cable.
+TEST(VirtualSerialLifetime, EitherEndMayGoFirst) {
+    VirtualClock clock;
+    auto model = std::make_unique<RecordingModel>();
+    auto port = std::make_unique<VirtualSerialPort>(clock, *model);
+    const std::uint8_t command[] = {0x16};
+    model.reset();
+    EXPECT_EQ(port->write(command, Millis(100)), 1u);
+    EXPECT_TRUE(port->drain(Millis(100)));
+    std::uint8_t byte = 0;
+    EXPECT_FALSE(port->readByte(byte, Millis(10)));
+    port.reset();
+
+    RecordingModel kept;
+    port = std::make_unique<VirtualSerialPort>(clock, kept);
+    port.reset();  // the model forgets the port; a later port works as before
+    VirtualSerialPort next(clock, kept);
+    ASSERT_EQ(next.write(command, Millis(100)), 1u);
+    ASSERT_TRUE(next.drain(Millis(100)));
+    EXPECT_EQ(kept.received.size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The browser program on a simulated terminal: a trigger press sent by name from another process
-// reads the barcode the engine simulator holds, and the decode message reaches the window.
+// reads the barcode the engine simulator holds, and the scan reaches the page's onScanBarcode.
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -50,11 +50,11 @@ protected:
         ASSERT_NE(terminal_, nullptr) << error;
     }
 
-    // The browser, headless, with its standard error in a file.
+    // The browser, headless, with its page callbacks and its standard error in files.
     void startBrowser() {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, output().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errors().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const std::string root = root_.path().string();
         const char* argv[] = {TESSEL_BROWSER, "--headless", "--device-root", root.c_str(), nullptr};
@@ -69,15 +69,16 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
     }
 
-    // Waits (a few seconds at most) until the browser's standard error holds text.
-    bool awaitError(const std::string& text) {
+    // Waits (a few seconds at most) until the browser's page callbacks hold text.
+    bool awaitOutput(const std::string& text) {
         for (int i = 0; i < 1000; ++i) {
-            if (readFile(errors()).find(text) != std::string::npos) return true;
+            if (readFile(output()).find(text) != std::string::npos) return true;
             std::this_thread::sleep_for(10ms);
         }
         return false;
     }
 
+    fs::path output() const { return root_.path() / "browser.out"; }
     fs::path errors() const { return root_.path() / "browser.err"; }
 
     platform::TempDir root_;
@@ -86,7 +87,7 @@ protected:
     pid_t browser_ = -1;
 };
 
-TEST_F(BrowserOnTerminal, TriggerPressReadsTheBarcodeAndTheDecodeReachesTheWindow) {
+TEST_F(BrowserOnTerminal, TriggerPressReadsTheBarcodeAndTheScanReachesThePage) {
     startTerminal("K220");
     startBrowser();
     // The browser answers by name once its readers are started and its window stands.
@@ -96,15 +97,16 @@ TEST_F(BrowserOnTerminal, TriggerPressReadsTheBarcodeAndTheDecodeReachesTheWindo
         if (!up) std::this_thread::sleep_for(10ms);
     }
     ASSERT_TRUE(up);
+    ASSERT_TRUE(awaitOutput("{\"document\":")) << readFile(errors());  // the page can be called
 
     const std::string data = "TS-42";
     EXPECT_EQ(terminal_->present({terminal::ControlCommand::Kind::Barcode, 'A', {data.begin(), data.end()}}), "ok");
     EXPECT_EQ(send("WM_USER1DOWN"), 0);
-    EXPECT_TRUE(awaitError("browser: WM_DECODE 1")) << readFile(errors());
+    EXPECT_TRUE(awaitOutput("{\"call\":\"onScanBarcode\",\"args\":[\"A\",\"TS-42\"]}")) << readFile(output());
     EXPECT_EQ(send("WM_USER1UP"), 0);
     // A decode error named by another process goes the same way.
     EXPECT_EQ(send("WM_DECODEERROR 2"), 0);
-    EXPECT_TRUE(awaitError("browser: WM_DECODEERROR 2")) << readFile(errors());
+    EXPECT_TRUE(awaitOutput("{\"call\":\"onScanRfidError\",\"args\":[\"")) << readFile(output());
 
     EXPECT_EQ(send("--close"), 0);
     int status = 0;
