@@ -61,12 +61,15 @@ protected:
         windowThread_ = std::thread([this] { toolkit_.run(); });
     }
     ~GtkTest() override {
-        ui([&] { tearDownOnWindowThread(); });
         toolkit_.quit();
         windowThread_.join();
     }
     void SetUp() override {
         if (!GtkToolkit::available()) GTEST_FAIL() << "no display: run under scripts/with-display.sh";
+    }
+    // Windows go on the window thread, before the fixture's members do.
+    void TearDown() override {
+        ui([&] { tearDownOnWindowThread(); });
     }
     virtual void tearDownOnWindowThread() {}
 
