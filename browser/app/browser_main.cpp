@@ -1,8 +1,10 @@
 // browser [--headless] [--device-root DIR] [COMMAND-LINE]
 //
-// The kiosk browser on a device root (--device-root, else TESSEL_DEVICE_ROOT). Until a display
-// backend joins, it always runs on the headless backends: every page callback and message box
-// is written to standard output as a JSON line, and other processes reach it with tessel-send.
+// The kiosk browser on a device root (--device-root, else TESSEL_DEVICE_ROOT). With a display and
+// without --headless it opens a GTK window at the screen class of TESSEL_SCREEN ("240x320", the
+// default, "240x384" or "480x640"); otherwise it runs on the headless toolkit, which writes every
+// message box to standard output as a JSON line. Page callbacks are written as JSON lines until
+// the web view backend joins; other processes reach the browser with tessel-send.
 
 #include <cstdlib>
 #include <iostream>
@@ -13,6 +15,7 @@
 #include "browser/app/browser_app.h"
 #include "platform/clock.h"
 #include "platform/device_fs.h"
+#include "platform/gtk/gtk_backend.h"
 #include "platform/headless/fake_web_view.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/headless/json_line.h"
@@ -27,13 +30,17 @@ using namespace tessel;
 struct Arguments {
     std::string deviceRoot;
     std::string commandLine;
+    bool headless = false;
 };
 
 bool parseArguments(int argc, char** argv, Arguments& args) {
     std::vector<std::string> rest;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--headless") continue;
+        if (arg == "--headless") {
+            args.headless = true;
+            continue;
+        }
         if (arg == "--device-root" && i + 1 < argc) {
             args.deviceRoot = argv[++i];
         } else if (arg.starts_with("--")) {
@@ -61,6 +68,18 @@ void printLine(const std::string& line) {
     std::cout << line << std::endl;
 }
 
+// The GTK window unless told --headless or there is no display; else the headless tree.
+std::unique_ptr<platform::ui::Toolkit> makeToolkit(bool headless) {
+    const char* named = std::getenv("TESSEL_SCREEN");
+    const auto screen = platform::gtk::screenClass(named ? named : "").value_or(platform::ui::Rect{0, 0, 240, 320});
+    if (!headless)
+        if (auto toolkit = platform::gtk::openDisplayToolkit(screen)) return toolkit;
+    auto toolkit = std::make_unique<platform::headless::HeadlessToolkit>(screen);
+    toolkit->onMessageBox(
+        [](const platform::ui::MessageBoxSpec& box) { printLine(platform::headless::messageBoxLine(box)); });
+    return toolkit;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,9 +103,8 @@ int main(int argc, char** argv) {
     if (auto host = fs->toHost(std::string(programFolder.begin(), programFolder.end())))
         std::filesystem::create_directories(*host, ec);
 
-    platform::headless::HeadlessToolkit toolkit;
-    toolkit.onMessageBox(
-        [](const platform::ui::MessageBoxSpec& box) { printLine(platform::headless::messageBoxLine(box)); });
+    const auto toolkitOwner = makeToolkit(args.headless);
+    platform::ui::Toolkit& toolkit = *toolkitOwner;
     platform::headless::FakeWebViewFactory webViews(
         toolkit,
         [](std::u16string_view) { return std::make_shared<platform::headless::JsonLineDocument>(printLine); },
