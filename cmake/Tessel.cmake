@@ -40,7 +40,15 @@ function(tessel_test name)
   if(NOT ARG_LABEL)
     set(ARG_LABEL unit)
   endif()
-  gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
+  set(extra_properties)
+  if(ARG_LABEL STREQUAL "gui")
+    # Programs that open windows run on a private Xvfb screen when there is no display, one at a
+    # time since each starts its own X server.
+    set_target_properties(${name} PROPERTIES
+      CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/with-display.sh)
+    set(extra_properties RESOURCE_LOCK xvfb)
+  endif()
+  gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} ${extra_properties} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # tessel_fuzz(name SOURCES ... DEPS ...)
@@ -60,18 +68,3 @@ function(tessel_bench name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark Threads::Threads)
 endfunction()
 
-# tessel_gui_test(name SOURCES ... [DEPS ...])
-# A test program that opens windows: labelled gui, run on a private Xvfb screen when there is no
-# display (scripts/with-display.sh), one at a time since each starts its own X server.
-function(tessel_gui_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  if(TESSEL_FUZZ)
-    return()
-  endif()
-  add_executable(${name} ${ARG_SOURCES})
-  target_compile_options(${name} PRIVATE ${TESSEL_WARNINGS})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main Threads::Threads)
-  set_target_properties(${name} PROPERTIES
-    CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/with-display.sh)
-  gtest_discover_tests(${name} PROPERTIES LABELS gui RESOURCE_LOCK xvfb DISCOVERY_TIMEOUT 60)
-endfunction()

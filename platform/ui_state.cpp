@@ -40,4 +40,12 @@ bool SystemWindows::visible(std::string_view className) const {
     return s && s->visible;
 }
 
+void selectionAfterRemove(std::optional<std::size_t>& selection, std::size_t removed) {
+    if (!selection) return;
+    if (*selection == removed)
+        selection.reset();
+    else if (*selection > removed)
+        --*selection;
+}
+
 }  // namespace tessel::platform::ui

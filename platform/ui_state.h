@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,5 +44,8 @@ private:
 
     std::map<std::string, State, std::less<>> windows_;
 };
+
+// A list's selection once entry `removed` is taken out: gone with it, or moved up by one.
+void selectionAfterRemove(std::optional<std::size_t>& selection, std::size_t removed);
 
 }  // namespace tessel::platform::ui

@@ -1,5 +1,7 @@
 #include "platform/gtk/gtk_text.h"
 
+#include "platform/gtk/gtk_backend.h"
+
 #include <gtest/gtest.h>
 
 namespace tessel::platform::gtk {
@@ -35,6 +37,13 @@ TEST(GtkText, TypingFiltersKeepDigitsAndTheLimit) {
     EXPECT_EQ(filterTyped(u"12", {.limit = 4}, 9), u"");  // already over: nothing more
     EXPECT_EQ(filterTyped(u"x9y8", {.number = true, .limit = 1}, 0), u"9");
     EXPECT_EQ(filterTyped(u"any text", {}, 100), u"any text");
+}
+
+TEST(GtkBackend, ScreenClassesByName) {
+    EXPECT_EQ(screenClass("240x384"), (ui::Rect{0, 0, 240, 384}));
+    EXPECT_EQ(screenClass("480x640"), (ui::Rect{0, 0, 480, 640}));
+    EXPECT_EQ(screenClass("480x641"), std::nullopt);
+    EXPECT_EQ(screenClass(""), std::nullopt);
 }
 
 }  // namespace

@@ -617,11 +617,7 @@ void GtkUiWindow::comboRemove(int id, std::size_t index) {
     Quietly quietly(updating_);
     gtk_combo_box_text_remove(GTK_COMBO_BOX_TEXT(c->outer), static_cast<gint>(index));
     c->entries.erase(c->entries.begin() + static_cast<std::ptrdiff_t>(index));
-    if (!c->selection) return;
-    if (*c->selection == index)
-        c->selection.reset();
-    else if (*c->selection > index)
-        --*c->selection;
+    ui::selectionAfterRemove(c->selection, index);
 }
 
 std::vector<std::u16string> GtkUiWindow::comboEntries(int id) const {
