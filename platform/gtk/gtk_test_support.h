@@ -25,16 +25,28 @@ inline bool spinUntil(const std::function<bool()>& done) {
     return true;
 }
 
+// The steps of whenReady still waiting; a test's end drops them, so none outlives its test.
+inline std::vector<guint>& pendingSteps() {
+    static std::vector<guint> steps;
+    return steps;
+}
+
+inline void dropPendingSteps() {
+    for (guint id : pendingSteps())
+        if (GSource* source = g_main_context_find_source_by_id(nullptr, id)) g_source_destroy(source);
+    pendingSteps().clear();
+}
+
 // Runs step on the window thread every 10 ms, from inside whatever loop turns, until it
 // returns true: the user's side of a message box or menu that blocks the code under test.
 inline void whenReady(std::function<bool()> step) {
     auto* owned = new std::function<bool()>(std::move(step));
-    g_timeout_add_full(
+    pendingSteps().push_back(g_timeout_add_full(
         G_PRIORITY_DEFAULT, 10,
         [](gpointer data) -> gboolean {
             return (*static_cast<std::function<bool()>*>(data))() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
         },
-        owned, [](gpointer data) { delete static_cast<std::function<bool()>*>(data); });
+        owned, [](gpointer data) { delete static_cast<std::function<bool()>*>(data); }));
 }
 
 // Clicks the button of a GTK dialog that gives this response.
@@ -69,7 +81,10 @@ protected:
     }
     // Windows go on the window thread, before the fixture's members do.
     void TearDown() override {
-        ui([&] { tearDownOnWindowThread(); });
+        ui([&] {
+            dropPendingSteps();
+            tearDownOnWindowThread();
+        });
     }
     virtual void tearDownOnWindowThread() {}
 
