@@ -40,7 +40,15 @@ function(tessel_test name)
   if(NOT ARG_LABEL)
     set(ARG_LABEL unit)
   endif()
-  gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
+  set(extra_properties)
+  if(ARG_LABEL STREQUAL "gui")
+    # Programs that open windows run on a private Xvfb screen when there is no display, one at a
+    # time since each starts its own X server.
+    set_target_properties(${name} PROPERTIES
+      CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/with-display.sh)
+    set(extra_properties RESOURCE_LOCK xvfb)
+  endif()
+  gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} ${extra_properties} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # tessel_fuzz(name SOURCES ... DEPS ...)
@@ -59,3 +67,4 @@ function(tessel_bench name)
   target_compile_options(${name} PRIVATE ${TESSEL_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark Threads::Threads)
 endfunction()
+

@@ -14,4 +14,7 @@ namespace tessel::platform {
 
 std::u16string decodeSystemCodePage(std::span<const std::uint8_t> bytes);
 
+// Appends one character (at most U+10FFFF, not a surrogate) to out as UTF-8.
+void appendUtf8(std::string& out, char32_t c);
+
 }  // namespace tessel::platform

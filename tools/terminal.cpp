@@ -183,6 +183,9 @@ int launch(const Arguments& args) {
     pid_t browser = -1;
     const auto program = args.noBrowser ? std::nullopt : findBrowser();
     if (program) {
+        // The browser's window takes the profile's screen class.
+        const std::string screen = std::to_string(profile->screen.width) + "x" + std::to_string(profile->screen.height);
+        ::setenv("TESSEL_SCREEN", screen.c_str(), 1);
         browser = startBrowser(*program, args, blocked);
         std::cout << "browser: " << program->string() << " (pid " << browser << ")" << std::endl;
     } else {

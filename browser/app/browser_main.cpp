@@ -1,10 +1,12 @@
 // browser [--headless] [--device-root DIR] [--page FILE] [COMMAND-LINE]
 //
-// The kiosk browser on a device root (--device-root, else TESSEL_DEVICE_ROOT). Until a display
-// backend joins, it always runs on the headless backends: every page callback and message box
-// is written to standard output as a JSON line, and other processes reach it with tessel-send.
-// --page names a page file (platform/headless/page_file.h): which page functions exist and
-// which throw or fail; without it every function exists and returns.
+// The kiosk browser on a device root (--device-root, else TESSEL_DEVICE_ROOT). With a display and
+// without --headless it opens a GTK window with a WebKit page at the screen class of
+// TESSEL_SCREEN ("240x320", the default, "240x384" or "480x640"). Otherwise it runs on the
+// headless toolkit and document: every page callback and message box is written to standard
+// output as a JSON line. Other processes reach the browser with tessel-send. --page names a
+// page file (platform/headless/page_file.h) for the headless document: which page functions
+// exist and which throw or fail; without it every function exists and returns.
 
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +20,8 @@
 #include "browser/app/program.h"
 #include "platform/clock.h"
 #include "platform/device_fs.h"
+#include "platform/gtk/gtk_backend.h"
+#include "platform/gtk/gtk_toolkit.h"
 #include "platform/headless/fake_web_view.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/headless/json_line.h"
@@ -26,6 +30,7 @@
 #include "platform/registry.h"
 #include "platform/serial_posix.h"
 #include "platform/sound_player.h"
+#include "platform/webkit/webkit_web_view.h"
 
 namespace {
 
@@ -35,13 +40,17 @@ struct Arguments {
     std::string deviceRoot;
     std::string commandLine;
     std::string pageFile;
+    bool headless = false;
 };
 
 bool parseArguments(int argc, char** argv, Arguments& args) {
     std::vector<std::string> rest;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--headless") continue;
+        if (arg == "--headless") {
+            args.headless = true;
+            continue;
+        }
         if (arg == "--device-root" && i + 1 < argc) {
             args.deviceRoot = argv[++i];
         } else if (arg == "--page" && i + 1 < argc) {
@@ -94,6 +103,43 @@ std::optional<std::string> hostDeviceInfo() {
     return serial;
 }
 
+// The window, the web view and the keyboard the program runs with.
+struct Display {
+    std::unique_ptr<platform::ui::Toolkit> toolkit;
+    std::unique_ptr<platform::WebViewFactory> webViews;
+    platform::Keyboard* keyboard = nullptr;
+};
+
+// A GTK window with a WebKit page unless told --headless or there is no display; else the
+// headless tree and a document that prints every callback.
+Display openDisplay(bool headless, const platform::DeviceFs& fs,
+                    const std::optional<platform::headless::PageFunctions>& page) {
+    const char* named = std::getenv("TESSEL_SCREEN");
+    const auto screen = platform::gtk::screenClass(named ? named : "").value_or(platform::ui::Rect{0, 0, 240, 320});
+    Display display;
+    if (!headless) display.toolkit = platform::gtk::openDisplayToolkit(screen);
+    if (display.toolkit) {
+        auto webViews = std::make_unique<platform::webkit::WebKitWebViewFactory>(
+            platform::gtk::controlWidget,
+            platform::webkit::WebKitViewOptions{platform::webkit::builtExtensionDir(), fs});
+        display.keyboard = &webViews->keyboard();
+        display.webViews = std::move(webViews);
+        return display;
+    }
+    auto toolkit = std::make_unique<platform::headless::HeadlessToolkit>(screen);
+    toolkit->onMessageBox(
+        [](const platform::ui::MessageBoxSpec& box) { printLine(platform::headless::messageBoxLine(box)); });
+    display.webViews = std::make_unique<platform::headless::FakeWebViewFactory>(
+        *toolkit,
+        [page](std::u16string_view url) {
+            printLine(platform::headless::documentLine(url));
+            return std::make_shared<platform::headless::JsonLineDocument>(printLine, page);
+        },
+        true);
+    display.toolkit = std::move(toolkit);
+    return display;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,23 +166,16 @@ int main(int argc, char** argv) {
     if (auto host = fs->toHost(std::string(programFolder.begin(), programFolder.end())))
         std::filesystem::create_directories(*host, ec);
 
-    platform::headless::HeadlessToolkit toolkit;
-    toolkit.onMessageBox(
-        [](const platform::ui::MessageBoxSpec& box) { printLine(platform::headless::messageBoxLine(box)); });
-    platform::headless::FakeWebViewFactory webViews(
-        toolkit,
-        [&page](std::u16string_view url) {
-            printLine(platform::headless::documentLine(url));
-            return std::make_shared<platform::headless::JsonLineDocument>(printLine, page);
-        },
-        true);
+    Display display = openDisplay(args.headless, *fs, page);
+    platform::ui::Toolkit& toolkit = *display.toolkit;
+    platform::NoKeyboard noKeyboard;
+    platform::Keyboard& keyboard = display.keyboard ? *display.keyboard : noKeyboard;
     platform::SysfsPowerStatus power;
-    app::ShellContext context{toolkit, webViews, platform::realClock(), power, *fs, programFolder};
+    app::ShellContext context{toolkit, *display.webViews, platform::realClock(), power, *fs, programFolder};
     platform::DlLibraryLoader loader({platform::programFolder(), fs->root() / "Windows"}, *fs);
     platform::Registry registry(platform::Registry::fileOf(*fs));
     platform::PortMapOpener ports(registry, fs->root());
     platform::HostSoundPlayer sounds(*fs);
-    platform::NoKeyboard keyboard;
     app::BrowserApp* running = nullptr;
     app::Program program({context, ports, registry, loader, sounds, keyboard, programFolder + u"browser",
                           [&running] { return running ? running->mainDialog() : nullptr; },

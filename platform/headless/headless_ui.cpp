@@ -1,7 +1,6 @@
 #include "platform/headless/headless_ui.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tessel::platform::headless {
 
@@ -97,11 +96,7 @@ void HeadlessWindow::comboRemove(int id, std::size_t index) {
     Control* c = find(id);
     if (!c || index >= c->entries.size()) return;
     c->entries.erase(c->entries.begin() + static_cast<std::ptrdiff_t>(index));
-    if (!c->selection) return;
-    if (*c->selection == index)
-        c->selection.reset();
-    else if (*c->selection > index)
-        --*c->selection;
+    ui::selectionAfterRemove(c->selection, index);
 }
 
 std::vector<std::u16string> HeadlessWindow::comboEntries(int id) const {
@@ -305,14 +300,7 @@ bool HeadlessToolkit::onWindowThread() const {
     return windowThread_ == std::this_thread::get_id();
 }
 
-std::uint32_t HeadlessToolkit::registerMessage(std::string_view name) {
-    std::string key(name);
-    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    std::lock_guard lock(mutex_);
-    auto [it, added] =
-        messages_.emplace(key, static_cast<std::uint32_t>(0xC000 + messages_.size()));
-    return it->second;
-}
+std::uint32_t HeadlessToolkit::registerMessage(std::string_view name) { return messages_.number(name); }
 
 // ---- toolkit: windows, menus and boxes ----
 
@@ -396,30 +384,26 @@ void HeadlessToolkit::trayNotify(int id) {
 }
 
 bool HeadlessToolkit::systemWindowExists(std::string_view className) const {
-    return systemWindows_.count(std::string(className)) != 0;
+    return systemWindows_.exists(className);
 }
 
 void HeadlessToolkit::enableSystemWindow(std::string_view className, bool enabled) {
-    auto it = systemWindows_.find(std::string(className));
-    if (it != systemWindows_.end()) it->second.enabled = enabled;
+    systemWindows_.enable(className, enabled);
 }
 
 void HeadlessToolkit::showSystemWindow(std::string_view className, bool visible) {
-    auto it = systemWindows_.find(std::string(className));
-    if (it != systemWindows_.end()) it->second.visible = visible;
+    systemWindows_.show(className, visible);
 }
 
 bool HeadlessToolkit::systemWindowVisible(std::string_view className) const {
-    auto it = systemWindows_.find(std::string(className));
-    return it != systemWindows_.end() && it->second.visible;
+    return systemWindows_.visible(className);
 }
 
 bool HeadlessToolkit::systemWindowEnabled(std::string_view className) const {
-    auto it = systemWindows_.find(std::string(className));
-    return it != systemWindows_.end() && it->second.enabled;
+    return systemWindows_.enabled(className);
 }
 
-void HeadlessToolkit::addSystemWindow(std::string className) { systemWindows_[std::move(className)]; }
+void HeadlessToolkit::addSystemWindow(std::string className) { systemWindows_.add(std::move(className)); }
 
 // ---- toolkit: the user's side ----
 

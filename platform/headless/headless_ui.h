@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "platform/ui_state.h"
 
 namespace tessel::platform::headless {
 
@@ -203,10 +204,6 @@ private:
     friend class HeadlessWindow;
     friend class HeadlessMenu;
     struct Pending;
-    struct SystemWindow {
-        bool enabled = true;
-        bool visible = true;
-    };
     void forget(HeadlessWindow* window);
     void forget(HeadlessMenu* menu);
     std::optional<int> takePopupAnswer(int menuId, int x, int y);
@@ -220,11 +217,11 @@ private:
     bool ended_ = false;
     std::thread::id windowThread_;
 
-    std::map<std::string, std::uint32_t> messages_;
+    ui::MessageNames messages_;
     std::vector<HeadlessWindow*> windows_;
     std::vector<HeadlessMenu*> menus_;
     std::map<int, std::pair<HeadlessWindow*, ui::TrayIconSpec>> trayIcons_;
-    std::map<std::string, SystemWindow> systemWindows_;
+    ui::SystemWindows systemWindows_;
     std::deque<ui::Answer> boxAnswers_;
     std::deque<std::function<void(HeadlessWindow&)>> modalAnswers_;
     std::deque<std::optional<int>> popupAnswers_;
