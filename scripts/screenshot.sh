@@ -12,7 +12,7 @@ for entry in "K220 240 320" "KP30 240 400" "K240 480 640"; do
   xvfb-run -a -s "-screen 0 640x720x24" bash -c '
     build/tools/tessel-terminal "$1" --device-root "$2" >/dev/null 2>&1 &
     launcher=$!
-    sleep 4
+    sleep 10  # reader detection and the first page
     build/platform/gtk/tessel-screenshot "$3" "$4" "$5"
     kill -INT "$launcher"
     wait "$launcher" || true

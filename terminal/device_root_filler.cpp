@@ -85,8 +85,13 @@ bool fillProgramFolder(const fs::path& folder, const FillSources& sources, std::
         if (entry.is_regular_file() && !copyInto(entry.path(), folder / entry.path().filename(), error))
             return false;
     }
-    if (ec) error = "cannot read the demo folder " + sources.demoDir.string() + ": " + ec.message();
-    return !ec;
+    if (ec) {
+        error = "cannot read the demo folder " + sources.demoDir.string() + ": " + ec.message();
+        return false;
+    }
+    // With no home page set the browser opens "test.htm" of its folder: the demo's start page.
+    const fs::path start = sources.demoDir / "index.htm";
+    return !fs::is_regular_file(start, ec) || copyInto(start, folder / "test.htm", error);
 }
 
 }  // namespace

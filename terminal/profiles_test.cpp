@@ -109,6 +109,7 @@ TEST_F(Filler, RefillingForAnotherModelLeavesOneLibraryAndKeepsTheBrowsersFiles)
     EXPECT_EQ(portMap("COM2"), std::nullopt);  // no stale pty from the earlier run
     EXPECT_EQ(root_.read("Program Files/Tessel/browserINI.txt"), "[General]\r\n");
     EXPECT_EQ(root_.read("Program Files/Tessel/index.htm"), "<html>start</html>");
+    EXPECT_EQ(root_.read("Program Files/Tessel/test.htm"), "<html>start</html>");  // the home page
 
     clearPortMap(root_.path());
     EXPECT_EQ(portMap("COM1"), std::nullopt);
