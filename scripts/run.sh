@@ -27,6 +27,9 @@ sleep 1
 echo "== a barcode, then a trigger press"
 build/tools/tessel-terminal present --device-root "$root" barcode A 4006381333931 >/dev/null
 send WM_USER1DOWN; sleep 1; send WM_USER1UP; sleep 1
+echo "== a tag, then a trigger press"
+build/tools/tessel-terminal present --device-root "$root" tag 04A1B2C3D4E5F6 >/dev/null
+send WM_USER1DOWN; sleep 2; send WM_USER1UP
 echo "== a decode error named by another process"
 send WM_DECODEERROR 1; sleep 1
 echo "== quit"

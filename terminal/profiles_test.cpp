@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "browser/reader/device_identity.h"
+#include "browser/reader/engine.h"
 #include "browser/reader/system_services.h"
+#include "browser/rfid/rfid_reader.h"
 #include "platform/device_fs.h"
 #include "platform/registry.h"
 #include "platform/serial_posix.h"
@@ -71,6 +74,14 @@ TEST_P(EachProfile, RegistryGivesTheModelAndWindowsHoldsItsLibrary) {
     EXPECT_EQ(root_.read(fs::path("Windows") / profile.libraryFile), profile.libraryFile);
     // The module's link library runs only on the model-index-4 terminal.
     EXPECT_EQ(profile.port2 == ReaderType::RfidModule, model == ModelIndex::K240);
+    // The browser looks for any reader at its first start: what is fitted must be among the
+    // kinds the model's automatic detection tries.
+    const auto engines = reader::detectionOrder(ReaderType::Auto, model);
+    EXPECT_TRUE(std::ranges::any_of(engines, [&](const auto& step) { return step.type == profile.port1; }));
+    if (profile.port2 != ReaderType::None) {
+        const auto tags = rfid::RfidReader::detectionOrder(ReaderType::Auto, model);
+        EXPECT_NE(std::ranges::find(tags, profile.port2), tags.end());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, EachProfile,
