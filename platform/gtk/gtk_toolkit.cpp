@@ -1,5 +1,7 @@
 #include "platform/gtk/gtk_toolkit.h"
 
+#include <cstdlib>
+
 #include "platform/gtk/gtk_text.h"
 
 namespace tessel::platform::gtk {
@@ -100,6 +102,9 @@ GdkPixbuf* trayPicture() {
 
 bool GtkToolkit::available() {
     static const bool opened = [] {
+        // The shell draws no GL; without this GDK loads the GL driver (with its compiler, tens
+        // of megabytes) at start to choose its visuals.
+        ::setenv("GDK_GL", "disable", 0);
         if (!gtk_init_check(nullptr, nullptr)) return false;
         installStyle();
         return true;

@@ -125,6 +125,22 @@ private:
     }
 };
 
+// An ephemeral context whose web process frees caches and collects garbage early as its memory
+// nears kWebMemoryLimitMb (a third of it: caches shrink; half: everything purgeable goes), instead
+// of growing towards the whole RAM. It is never killed for its size.
+constexpr guint kWebMemoryLimitMb = 192;
+
+WebKitWebContext* newContext() {
+    WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
+    webkit_memory_pressure_settings_set_memory_limit(memory, kWebMemoryLimitMb);
+    WebKitWebsiteDataManager* data = webkit_website_data_manager_new_ephemeral();
+    auto* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data,
+                                                    "memory-pressure-settings", memory, nullptr));
+    g_object_unref(data);
+    webkit_memory_pressure_settings_free(memory);
+    return context;
+}
+
 // What documents reach of their view: the widget while it lives and the page generation.
 struct PageHandle {
     WebKitWebView* view = nullptr;
@@ -211,7 +227,7 @@ View::View(const WebKitViewOptions& options, GtkWidget* container, ui::Window& h
       controlId_(controlId),
       events_(events),
       server_((folder_.path() / "external").string()) {
-    context_ = webkit_web_context_new_ephemeral();
+    context_ = newContext();
     webkit_web_context_set_cache_model(context_, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
     g_signal_connect(context_, "initialize-web-extensions", G_CALLBACK(initializeExtensions), this);
     view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context_));
@@ -224,6 +240,8 @@ View::View(const WebKitViewOptions& options, GtkWidget* container, ui::Window& h
     WebKitSettings* settings = webkit_web_view_get_settings(view_);
     webkit_settings_set_enable_page_cache(settings, FALSE);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
+    // Drawn in software: no GL contexts in either process.
+    webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
     g_signal_connect(view_, "load-changed", G_CALLBACK(loadChanged), this);
     g_signal_connect(view_, "load-failed", G_CALLBACK(loadFailed), this);
@@ -378,8 +396,10 @@ std::filesystem::path builtExtensionDir() { return TESSEL_WEBKIT_EXTENSION_DIR; 
 WebKitWebViewFactory::WebKitWebViewFactory(ContainerOf containerOf, WebKitViewOptions options)
     : containerOf_(std::move(containerOf)), options_(std::move(options)) {
     if (options_.extensionDir.empty()) options_.extensionDir = builtExtensionDir();
-    // Compositing costs the web process tens of megabytes and a kiosk page does not need it.
+    // Compositing and the DMA-BUF renderer cost the web and UI processes tens of megabytes and a
+    // kiosk page needs neither: pages are drawn in software and handed over as bitmaps.
     ::setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
+    ::setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
 }
 
 WebKitWebViewFactory::~WebKitWebViewFactory() {
