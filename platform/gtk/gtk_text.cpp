@@ -1,5 +1,6 @@
 #include "platform/gtk/gtk_text.h"
 
+#include <algorithm>
 #include <span>
 
 #include "platform/code_page.h"
@@ -51,6 +52,17 @@ std::u16string filterTyped(std::u16string_view typed, const ui::ControlStyle& st
         kept.resize(std::min(kept.size(), present >= limit ? 0 : limit - present));
     }
     return kept;
+}
+
+std::u16string spinStepped(std::u16string_view text, int step, const ui::ControlStyle& style) {
+    constexpr long long kLargest = 999'999'999;  // more digits than any box holds
+    long long value = 0;
+    for (std::size_t i = 0; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        value = std::min(kLargest, value * 10 + (text[i] - u'0'));
+    value = std::clamp(value + step, 0LL, kLargest);
+    const std::string digits = std::to_string(value);
+    if (style.limit > 0 && digits.size() > static_cast<std::size_t>(style.limit)) return std::u16string(text);
+    return {digits.begin(), digits.end()};
 }
 
 }  // namespace tessel::platform::gtk

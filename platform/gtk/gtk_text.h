@@ -22,4 +22,9 @@ std::u16string fromUtf8(std::string_view text);
 std::u16string filterTyped(std::u16string_view typed, const ui::ControlStyle& style,
                            std::size_t present);
 
+// A number box's text after one click of its spin arrows (step +1 up, -1 down): the number in
+// it (its leading digits; none counts as 0) moved by step, never below 0. Text the box's limit
+// could not hold leaves it as it was.
+std::u16string spinStepped(std::u16string_view text, int step, const ui::ControlStyle& style);
+
 }  // namespace tessel::platform::gtk

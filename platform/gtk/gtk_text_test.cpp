@@ -39,6 +39,16 @@ TEST(GtkText, TypingFiltersKeepDigitsAndTheLimit) {
     EXPECT_EQ(filterTyped(u"any text", {}, 100), u"any text");
 }
 
+TEST(GtkText, SpinArrowsStepTheNumberWithinZeroAndTheLimit) {
+    EXPECT_EQ(spinStepped(u"41", 1, {.number = true}), u"42");
+    EXPECT_EQ(spinStepped(u"41", -1, {.number = true}), u"40");
+    EXPECT_EQ(spinStepped(u"", 1, {.number = true}), u"1");
+    EXPECT_EQ(spinStepped(u"0", -1, {.number = true}), u"0");
+    EXPECT_EQ(spinStepped(u"7x", 1, {.number = true}), u"8");  // set by code: leading digits count
+    EXPECT_EQ(spinStepped(u"99", 1, {.number = true, .limit = 2}), u"99");
+    EXPECT_EQ(spinStepped(u"99999999999999999999", 1, {.number = true}), u"999999999");
+}
+
 TEST(GtkBackend, ScreenClassesByName) {
     EXPECT_EQ(screenClass("240x384"), (ui::Rect{0, 0, 240, 384}));
     EXPECT_EQ(screenClass("480x640"), (ui::Rect{0, 0, 480, 640}));

@@ -8,21 +8,20 @@ namespace tessel::platform::gtk {
 
 namespace {
 
-// Small widgets and the terminal's dialog font, so controls fit their 240-pixel design rects.
+// Small widgets and the terminal's dialog font, so controls fit their 240-pixel design rects;
+// controls asking for the large font (scale-2 screens) get 18 points, their inner parts too.
 constexpr char kStyle[] = R"(
 .tessel-window, .tessel-window * { font-family: Tahoma, "DejaVu Sans", sans-serif; font-size: 8pt; }
-.tessel-window button, .tessel-window entry, .tessel-window spinbutton, .tessel-window progressbar,
+.tessel-window .tessel-large, .tessel-window .tessel-large * { font-size: 18pt; }
+.tessel-window button, .tessel-window entry, .tessel-window progressbar,
 .tessel-window progressbar trough, .tessel-window progressbar progress {
   padding: 0px 2px; min-height: 0px; min-width: 0px; }
-.tessel-window checkbutton { padding: 0px; min-height: 0px; }
-.tessel-window check { min-height: 12px; min-width: 12px; margin: 0px 2px 0px 0px; }
-.tessel-window progressbar, .tessel-window progressbar * { min-width: 0px; min-height: 0px; }
-.tessel-window progressbar { -GtkProgressBar-min-horizontal-bar-width: 0; -GtkProgressBar-xspacing: 0; }
 .tessel-window .tessel-large, .tessel-window checkbutton { padding: 0px; min-height: 0px; }
 .tessel-window check { min-height: 12px; min-width: 12px; margin: 0px 2px 0px 0px; }
 .tessel-window progressbar, .tessel-window progressbar * { min-width: 0px; min-height: 0px; }
 .tessel-window progressbar { -GtkProgressBar-min-horizontal-bar-width: 0; -GtkProgressBar-xspacing: 0; }
-.tessel-window .tessel-large * { font-size: 18pt; }
+.tessel-window .tessel-spin { background-color: #e8e8e8; border: 1px solid #a0a0a0; color: #303030; }
+.tessel-window .tessel-spin:disabled { color: #a0a0a0; }
 )";
 
 void installStyle() {

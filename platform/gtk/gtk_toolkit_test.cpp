@@ -188,6 +188,73 @@ TEST_F(GtkToolkitTest, TypingKeepsToTheNumberFilterAndTheLimit) {
     });
 }
 
+// The point size GTK draws a widget's text with.
+int pointSize(GtkWidget* w) {
+    PangoFontDescription* font = nullptr;
+    GtkStyleContext* style = gtk_widget_get_style_context(w);
+    gtk_style_context_get(style, gtk_style_context_get_state(style), "font", &font, nullptr);
+    const int points = pango_font_description_get_size(font) / PANGO_SCALE;
+    pango_font_description_free(font);
+    return points;
+}
+
+// A left click at (x, y) of a widget, as the display would deliver it.
+void clickAt(GtkWidget* w, int x, int y) {
+    GdkEvent* event = gdk_event_new(GDK_BUTTON_PRESS);
+    event->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(w)));
+    event->button.button = 1;
+    event->button.x = x;
+    event->button.y = y;
+    gtk_widget_event(w, event);
+    gdk_event_free(event);
+}
+
+TEST_F(GtkToolkitTest, ControlsAskingForTheLargeFontGetEighteenPoints) {
+    ui([&] {
+        add({ControlKind::Static, 50, {0, 0, 200, 36}, u"large", {.largeFont = true}, {}});
+        add({ControlKind::Edit, 51, {0, 40, 200, 36}, u"12", {.border = true, .largeFont = true}, {}});
+        add({ControlKind::CheckBox, 52, {0, 80, 200, 36}, u"box", {.largeFont = true}, {}});
+        add({ControlKind::ComboBox, 53, {0, 120, 200, 36}, u"", {.largeFont = true}, {}});
+        add({ControlKind::Edit, 54, {0, 160, 200, 18}, u"small", {}, {}});
+        laidOut(widget(54));
+        EXPECT_EQ(pointSize(widget(50)), 18);
+        EXPECT_EQ(pointSize(widget(51)), 18);
+        EXPECT_EQ(pointSize(gtk_bin_get_child(GTK_BIN(widget(52)))), 18);
+        EXPECT_EQ(pointSize(widget(53)), 18);
+        EXPECT_EQ(pointSize(widget(54)), 8);
+        EXPECT_EQ(placed(widget(51)).height, 36);
+    });
+}
+
+TEST_F(GtkToolkitTest, SpinArrowsStepTheNumberAsTypingWould) {
+    ui([&] {
+        add({ControlKind::Edit, 33, {10, 60, 100, 18}, u"254", {.number = true, .limit = 3, .spin = true}, {}});
+        GtkWidget* box = gtk_widget_get_parent(widget(33));
+        GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+        GtkWidget* arrows = GTK_WIDGET(g_list_last(children)->data);
+        g_list_free(children);
+        laidOut(arrows);
+        EXPECT_EQ(placed(box), (ui::Rect{10, 60, 100, 18}));
+        const ui::Rect arrowRect = placed(arrows);
+        EXPECT_EQ(arrowRect.x + arrowRect.width, 110);  // inside the box's rect, at its right
+        EXPECT_EQ(arrowRect.height, 18);
+
+        clickAt(arrows, 4, 3);  // the upper half: up
+        EXPECT_EQ(window().text(33), u"255");
+        EXPECT_EQ(recorder_.take(), (Events{"33 changed"}));
+        window().setText(33, u"1");
+        clickAt(arrows, 4, 15);  // the lower half: down
+        clickAt(arrows, 4, 15);  // never below 0
+        EXPECT_EQ(window().text(33), u"0");
+        EXPECT_EQ(recorder_.take(), (Events{"33 changed"}));
+        window().setText(33, u"999");
+        clickAt(arrows, 4, 3);  // 1000 does not fit the limit of 3
+        EXPECT_EQ(window().text(33), u"999");
+        window().enable(33, false);
+        EXPECT_FALSE(gtk_widget_is_sensitive(arrows));
+    });
+}
+
 TEST_F(GtkToolkitTest, MultiLineTextKeepsItsLineBreaksAndAnyCharacter) {
     ui([&] {
         add({ControlKind::Edit, 40, {0, 0, 200, 100}, u"", {.multiLine = true, .limit = 12}, {}});

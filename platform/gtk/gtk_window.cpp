@@ -206,6 +206,61 @@ Widgets makeMultiLine(Control& c) {
     return {scroller, view};
 }
 
+// ---- spin arrows: an up and a down triangle at the right of a number box ----
+
+constexpr int kSpinWidth = 12;
+
+gboolean drawSpin(GtkWidget* widget, cairo_t* cr, gpointer) {
+    const double width = gtk_widget_get_allocated_width(widget);
+    const double half = gtk_widget_get_allocated_height(widget) / 2.0;
+    GtkStyleContext* style = gtk_widget_get_style_context(widget);
+    gtk_render_background(style, cr, 0, 0, width, half * 2);
+    gtk_render_frame(style, cr, 0, 0, width, half);
+    gtk_render_frame(style, cr, 0, half, width, half);
+    GdkRGBA ink;
+    gtk_style_context_get_color(style, gtk_style_context_get_state(style), &ink);
+    gdk_cairo_set_source_rgba(cr, &ink);
+    const double side = std::min(width - 4, half - 3);
+    const double left = (width - side) / 2;
+    for (const double tip : {0.0, 1.0}) {  // the up arrow in the top half, the down arrow below
+        const double top = tip * half + (half - side / 2) / 2;
+        const double pointY = tip == 0.0 ? top : top + side / 2;
+        const double baseY = tip == 0.0 ? top + side / 2 : top;
+        cairo_move_to(cr, left, baseY);
+        cairo_line_to(cr, left + side, baseY);
+        cairo_line_to(cr, left + side / 2, pointY);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+    }
+    return TRUE;
+}
+
+// A click on the arrows steps the number as if it had been typed: the page hears Changed.
+gboolean spinPressed(GtkWidget* widget, GdkEventButton* event, gpointer data) {
+    if (event->type != GDK_BUTTON_PRESS || event->button != 1) return FALSE;
+    Control& c = controlOf(data);
+    const int step = event->y < gtk_widget_get_allocated_height(widget) / 2.0 ? 1 : -1;
+    const std::u16string now = fromUtf8(gtk_entry_get_text(GTK_ENTRY(c.input)));
+    const std::u16string next = spinStepped(now, step, c.spec.style);
+    if (next != now) gtk_entry_set_text(GTK_ENTRY(c.input), toUtf8(next).c_str());
+    return TRUE;
+}
+
+GtkWidget* withSpinArrows(Control& c, GtkWidget* entry) {
+    GtkWidget* arrows = gtk_drawing_area_new();
+    gtk_widget_set_size_request(arrows, kSpinWidth, -1);
+    gtk_style_context_add_class(gtk_widget_get_style_context(arrows), "tessel-spin");
+    gtk_widget_add_events(arrows, GDK_BUTTON_PRESS_MASK);
+    g_signal_connect(arrows, "draw", G_CALLBACK(drawSpin), &c);
+    g_signal_connect(arrows, "button-press-event", G_CALLBACK(spinPressed), &c);
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_box_pack_start(GTK_BOX(box), entry, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(box), arrows, FALSE, FALSE, 0);
+    gtk_widget_show(entry);
+    gtk_widget_show(arrows);
+    return box;
+}
+
 Widgets makeEdit(Control& c) {
     const ui::ControlStyle& style = c.spec.style;
     if (style.multiLine) return makeMultiLine(c);
@@ -218,7 +273,7 @@ Widgets makeEdit(Control& c) {
     if (style.number || style.limit > 0) g_signal_connect(entry, "insert-text", G_CALLBACK(entryInsert), &c);
     g_signal_connect(entry, "changed", G_CALLBACK(changed), &c);
     g_signal_connect(entry, "activate", G_CALLBACK(activated), &c);
-    return {entry, entry};
+    return {style.spin ? withSpinArrows(c, entry) : entry, entry};
 }
 
 Widgets makeToolbar(Control& c) {
