@@ -40,7 +40,7 @@ BrowserDialog::~BrowserDialog() {
     animationThread_.join();
 }
 
-void BrowserDialog::init(const Screen& screen) {
+void BrowserDialog::init() {
     view_ = context_.webViews.create(*window_, kBrowserControl, *this);
     view_->setExternal(external_);
     view_->setContextMenu(false);
@@ -51,7 +51,7 @@ void BrowserDialog::init(const Screen& screen) {
 
     ui::ControlSpec address{ui::ControlKind::ComboBox, kAddressBox, {}, {}, {}, {}};
     window_->addControl(address);
-    icons_.create(screen);
+    icons_.create();
     icons_.show(IconRow::Battery, options_.showBattery ? std::optional<int>(2) : std::nullopt);
     icons_.show(IconRow::Wlan, options_.showWifiSignal ? std::optional<int>(1) : std::nullopt);
 
@@ -64,11 +64,11 @@ void BrowserDialog::init(const Screen& screen) {
 
 void BrowserDialog::place(const Layout& layout, const Screen& screen, bool fullScreen) {
     window_->setRect(layout.page);
-    view_->place(layout.browser);
-    const Rect& b = layout.browser;
-    window_->moveControl(kAddressBox, {b.x, b.y + b.height, b.width, layout.page.height - b.height});
+    const PagePlaces places = pagePlaces(layout);
+    view_->place(places.browser);
+    window_->moveControl(kAddressBox, places.addressBox);
     window_->showControl(kAddressBox, layout.stripShown);
-    icons_.place(screen, fullScreen);
+    icons_.place(screen, fullScreen, layout);
 }
 
 bool BrowserDialog::localFileOpens(std::u16string_view path) const {

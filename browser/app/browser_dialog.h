@@ -66,7 +66,7 @@ public:
     BrowserDialog& operator=(const BrowserDialog&) = delete;
 
     // Creates the controls and icons, writes the start page and navigates to it.
-    void init(const Screen& screen);
+    void init();
     // Opens an address; a local path ("\...") must name a file that opens, else the "Bad
     // network path" box shows and nothing is opened.
     void navigate(std::u16string_view address);

@@ -1,5 +1,7 @@
 #include "browser/app/layout.h"
 
+#include <algorithm>
+
 namespace tessel::app {
 
 namespace {
@@ -71,6 +73,16 @@ Layout layoutFor(const Screen& screen, bool fullScreen, bool taskBarCoversPage) 
     Layout layout = row.normal;
     if (taskBarCoversPage) layout.browser.height = row.coveredBrowserHeight;
     return layout;
+}
+
+Rect inPage(const Rect& windowRect, const Layout& layout) {
+    return {windowRect.x - layout.page.x, windowRect.y - layout.page.y, windowRect.width, windowRect.height};
+}
+
+PagePlaces pagePlaces(const Layout& layout) {
+    const Rect browser = inPage(layout.browser, layout);
+    const int foot = browser.y + browser.height;
+    return {browser, {browser.x, foot, browser.width, std::max(0, layout.page.height - foot)}};
 }
 
 Rect iconRect(IconRow row, const Screen& screen, bool fullScreen) {

@@ -32,7 +32,19 @@ struct Layout {
 // taskBarCoversPage: the task bar's OnTop setting is 1 and its AutoHide setting is not.
 Layout layoutFor(const Screen& screen, bool fullScreen, bool taskBarCoversPage);
 
-// The three status icon rows, in the order animation, battery, Wi-Fi.
+// The layout's rects are the main window's; the browser page stands at layout.page, so its own
+// controls take them moved into the page's coordinates.
+Rect inPage(const Rect& windowRect, const Layout& layout);
+
+// The browser page's controls in its coordinates: the browser control, and the address box in
+// the page's foot below it (zero height when the browser fills the page, as on the KP30).
+struct PagePlaces {
+    Rect browser;
+    Rect addressBox;
+};
+PagePlaces pagePlaces(const Layout& layout);
+
+// The three status icon rows, in the order animation, battery, Wi-Fi (main window positions).
 enum class IconRow { Earth, Battery, Wlan };
 Rect iconRect(IconRow row, const Screen& screen, bool fullScreen);
 

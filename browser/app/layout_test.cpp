@@ -25,6 +25,22 @@ TEST(Layout, StatusIconsMoveUpInFullScreen) {
     EXPECT_EQ(iconRect(IconRow::Earth, narrow, true), (Rect{189, 1, 20, 20}));
 }
 
+TEST(Layout, ThePagesControlsStandInsideThePageWithTheAddressBoxBelowTheBrowser) {
+    const PagePlaces narrow = pagePlaces(layoutFor({1, false}, false, false));
+    EXPECT_EQ(narrow.browser, (Rect{0, 0, 239, 264}));
+    EXPECT_EQ(narrow.addressBox, (Rect{0, 264, 239, 30}));
+    const PagePlaces wide = pagePlaces(layoutFor({2, false}, false, false));
+    EXPECT_EQ(wide.browser, (Rect{1, 1, 479, 581}));
+    EXPECT_EQ(wide.addressBox, (Rect{1, 582, 479, 32}));
+    // A covering task bar shortens the browser; the address box follows it up.
+    EXPECT_EQ(pagePlaces(layoutFor({1, false}, false, true)).addressBox, (Rect{0, 216, 239, 78}));
+    // The KP30's browser fills its page: no room is left below it.
+    EXPECT_EQ(pagePlaces(layoutFor({1, true}, false, false)).addressBox, (Rect{0, 400, 240, 0}));
+    EXPECT_EQ(pagePlaces(layoutFor({1, false}, true, false)).browser, (Rect{0, 0, 240, 320}));
+    const Layout normal = layoutFor({1, false}, false, false);
+    EXPECT_EQ(inPage(iconRect(IconRow::Earth, {1, false}, false), normal), (Rect{188, 1, 20, 20}));
+}
+
 TEST(Layout, PopupPoints) {
     EXPECT_EQ(trayPopupPoint({2, false}, false), (Point{320, 480}));
     EXPECT_EQ(trayPopupPoint({1, true}, true), (Point{40, 290}));

@@ -94,7 +94,7 @@ void MainDialog::create() {
 
     createStrip();
     browser_ = std::make_unique<BrowserDialog>(context_, *this, *window_, options_, hooks_, external_);
-    browser_->init(screen_);
+    browser_->init();
     browser_->window().show(true);
     pageExists_ = true;
     hooks_.createPages(*window_);

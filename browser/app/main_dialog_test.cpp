@@ -125,7 +125,11 @@ TEST_P(ShellLayoutTest, NormalThenFullScreen) {
     ui([&] {
         EXPECT_EQ(window().rect(), c.window);
         EXPECT_EQ(page().rect(), c.page);
-        EXPECT_EQ(view().rect(), c.browser);
+        // The browser control at its main window rect, the address box in the page's foot below it.
+        const ui::Rect inPage{c.browser.x - c.page.x, c.browser.y - c.page.y, c.browser.width, c.browser.height};
+        EXPECT_EQ(view().rect(), inPage);
+        const int foot = inPage.y + inPage.height;
+        EXPECT_EQ(page().controlRect(kAddressBox), (ui::Rect{inPage.x, foot, inPage.width, c.page.height - foot}));
         EXPECT_EQ(window().frame(), c.kp30 ? ui::Window::Frame::SystemMenuOnly : ui::Window::Frame::Caption);
         window().clickToolButton(kToolbar, kCmdFullScreen);
         EXPECT_TRUE(main_->fullScreen());

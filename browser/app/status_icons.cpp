@@ -48,14 +48,12 @@ int StatusIcons::controlId(IconRow row, int index) {
     return 1000 + static_cast<int>(row) * 100 + index;
 }
 
-void StatusIcons::create(const Screen& screen) {
+void StatusIcons::create() {
     for (const auto& info : kRows) {
-        const Rect rect = iconRect(info.row, screen, false);
         for (int i = 0; i < info.count; ++i) {
             platform::ui::ControlSpec spec;
             spec.kind = platform::ui::ControlKind::Picture;
             spec.id = controlId(info.row, i);
-            spec.rect = rect;
             spec.text = info.bitmap + std::u16string(1, static_cast<char16_t>(u'0' + i));
             spec.style.hidden = true;
             page_.addControl(spec);
@@ -63,10 +61,10 @@ void StatusIcons::create(const Screen& screen) {
     }
 }
 
-void StatusIcons::place(const Screen& screen, bool fullScreen) {
+void StatusIcons::place(const Screen& screen, bool fullScreen, const Layout& layout) {
     for (const auto& info : kRows)
         for (int i = 0; i < info.count; ++i)
-            page_.moveControl(controlId(info.row, i), iconRect(info.row, screen, fullScreen));
+            page_.moveControl(controlId(info.row, i), inPage(iconRect(info.row, screen, fullScreen), layout));
 }
 
 void StatusIcons::show(IconRow row, std::optional<int> index) {

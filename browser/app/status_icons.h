@@ -25,9 +25,10 @@ class StatusIcons {
 public:
     explicit StatusIcons(platform::ui::Window& page) : page_(page) {}
 
-    // Makes the bitmap windows, hidden, at their normal-mode places.
-    void create(const Screen& screen);
-    void place(const Screen& screen, bool fullScreen);
+    // Makes the bitmap windows, hidden; place() puts them where they belong.
+    void create();
+    // The rows at their main window positions for the mode, in the page of the layout.
+    void place(const Screen& screen, bool fullScreen, const Layout& layout);
 
     // Shows icon index of a row and hides the others; nullopt hides the whole row.
     void show(IconRow row, std::optional<int> index);

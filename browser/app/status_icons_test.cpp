@@ -68,7 +68,8 @@ TEST_F(StatusShellTest, IconsStartAsConfigured) {
     EXPECT_EQ(shown(IconRow::Battery), 2);
     EXPECT_EQ(shown(IconRow::Wlan), 1);
     ui([&] {
-        EXPECT_EQ(page().controlRect(StatusIcons::controlId(IconRow::Earth, 0)), (Rect{189, 27, 20, 20}));
+        // (189, 27) in the main window, inside the page that stands at (1, 26)
+        EXPECT_EQ(page().controlRect(StatusIcons::controlId(IconRow::Earth, 0)), (Rect{188, 1, 20, 20}));
         EXPECT_EQ(page().text(StatusIcons::controlId(IconRow::Battery, 6)), u"IDB_BATTERY6");
     });
 }

@@ -505,7 +505,10 @@ void GtkUiWindow::addControl(const ui::ControlSpec& spec) {
 void GtkUiWindow::place(Control& c) {
     const ui::Rect& r = c.spec.rect;
     gtk_fixed_move(GTK_FIXED(fixed_), c.outer, r.x, r.y);
-    gtk_widget_set_size_request(c.outer, std::max(r.width, 1), std::max(r.height, 1));
+    // A combo box's rect holds its field and its dropped-down list, as on the terminal: the
+    // field keeps its own height at the top of the rect.
+    const int height = c.spec.kind == ControlKind::ComboBox ? -1 : std::max(r.height, 1);
+    gtk_widget_set_size_request(c.outer, std::max(r.width, 1), height);
     if (c.spec.kind != ControlKind::Browser) return;
     GList* children = gtk_container_get_children(GTK_CONTAINER(c.outer));
     for (GList* child = children; child; child = child->next)
