@@ -1,6 +1,7 @@
 // The GTK toolkit's text conversions: any UTF-16 becomes NUL-free, valid UTF-8 that decodes
-// back to the same text (replacements aside); any bytes typed into a widget decode, and the
-// typing filters keep to the digits and the limit.
+// back to the same text (replacements aside); any bytes typed into a widget decode, the
+// typing filters keep to the digits and the limit, and spin steps give a number the limit holds
+// or leave the text alone.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,5 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (style.limit > 0 && kept.size() > static_cast<std::size_t>(style.limit)) std::abort();
     for (char16_t c : kept)
         if (style.number && (c < u'0' || c > u'9')) std::abort();
+
+    const std::u16string stepped = gtk::spinStepped(typed, size > 3 && (data[3] & 1) ? 1 : -1, style);
+    if (stepped != typed) {
+        if (stepped.empty() || (style.limit > 0 && stepped.size() > static_cast<std::size_t>(style.limit))) std::abort();
+        for (char16_t c : stepped)
+            if (c < u'0' || c > u'9') std::abort();
+    }
     return 0;
 }

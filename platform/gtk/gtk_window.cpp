@@ -208,7 +208,7 @@ Widgets makeMultiLine(Control& c) {
 
 // ---- spin arrows: an up and a down triangle at the right of a number box ----
 
-constexpr int kSpinWidth = 12;
+constexpr int kSpinWidth = 12;  // at the 18-pixel height of a 240-pixel design; wider when taller
 
 gboolean drawSpin(GtkWidget* widget, cairo_t* cr, gpointer) {
     const double width = gtk_widget_get_allocated_width(widget);
@@ -248,7 +248,7 @@ gboolean spinPressed(GtkWidget* widget, GdkEventButton* event, gpointer data) {
 
 GtkWidget* withSpinArrows(Control& c, GtkWidget* entry) {
     GtkWidget* arrows = gtk_drawing_area_new();
-    gtk_widget_set_size_request(arrows, kSpinWidth, -1);
+    gtk_widget_set_size_request(arrows, std::max(kSpinWidth, c.spec.rect.height * 2 / 3), -1);
     gtk_style_context_add_class(gtk_widget_get_style_context(arrows), "tessel-spin");
     gtk_widget_add_events(arrows, GDK_BUTTON_PRESS_MASK);
     g_signal_connect(arrows, "draw", G_CALLBACK(drawSpin), &c);
