@@ -7,7 +7,11 @@
 // COM1/COM2 to them and starts the `browser` program found beside this one. Without a browser
 // (or with --no-browser) the simulators keep running until Ctrl-C, for tessel-probe. When the
 // browser ends, or on Ctrl-C / SIGTERM, everything stops and the port map is cleared.
-// The second form hands a barcode or a tag to the simulators of a running terminal.
+// With a display the browser opens its window and tessel-control, the operator's control window,
+// starts beside it. The browser and the system-services library read the terminal's simulated
+// power supply and wireless signal (terminal/simulated_host.h).
+// The second form hands a barcode or a tag to the simulators of a running terminal, or sets its
+// power source or wireless signal.
 
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -33,7 +37,8 @@ using namespace tessel;
 
 constexpr const char* kUsage =
     "usage: tessel-terminal PROFILE [--device-root DIR] [--headless] [--no-browser] [-- BROWSER-ARGS]\n"
-    "       tessel-terminal present [--device-root DIR] barcode TYPE DATA | tag UID | tag none\n";
+    "       tessel-terminal present [--device-root DIR] barcode TYPE DATA | tag UID | tag none\n"
+    "                                | power mains | power battery | signal DBM\n";
 
 struct Arguments {
     std::string profile;
@@ -89,19 +94,19 @@ fs::path selfFolder() {
     return fs::read_symlink("/proc/self/exe", ec).parent_path();
 }
 
-// The browser beside this program, or where the build tree puts it.
-std::optional<fs::path> findBrowser() {
+// A program beside this one (installed) or where the build tree puts it (a sibling folder).
+std::optional<fs::path> findProgram(const fs::path& name, const fs::path& buildFolder) {
     const fs::path self = selfFolder();
-    for (const fs::path& candidate : {self / "browser", self / ".." / "browser" / "app" / "browser"}) {
+    for (const fs::path& candidate : {self / name, self / ".." / buildFolder / name}) {
         if (::access(candidate.c_str(), X_OK) == 0) return candidate.lexically_normal();
     }
     return std::nullopt;
 }
 
-pid_t startBrowser(const fs::path& program, const Arguments& args, const sigset_t& blocked) {
-    std::vector<std::string> words{program.string(), "--device-root", args.root.string()};
-    if (args.headless) words.push_back("--headless");
-    words.insert(words.end(), args.browserArgs.begin(), args.browserArgs.end());
+// Starts a program of the terminal with the device root and the simulated host in its
+// environment.
+pid_t startProgram(std::vector<std::string> words, const tools::SimulatedTerminal& terminal,
+                   const fs::path& root, const sigset_t& blocked) {
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
@@ -109,16 +114,32 @@ pid_t startBrowser(const fs::path& program, const Arguments& args, const sigset_
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::sigprocmask(SIG_UNBLOCK, &blocked, nullptr);
-        ::setenv(platform::kDeviceRootVariable, args.root.c_str(), 1);
+        ::setenv(platform::kDeviceRootVariable, root.c_str(), 1);
+        for (const auto& [name, value] : terminal.host().environment()) ::setenv(name.c_str(), value.c_str(), 1);
         ::execv(argv[0], argv.data());
-        std::perror("tessel-terminal: cannot start the browser");
+        std::perror(("tessel-terminal: cannot start " + words[0]).c_str());
         ::_exit(127);
     }
     return pid;
 }
 
-// Asks the browser to end, and ends it when it has not done so within five seconds.
-int stopBrowser(pid_t pid) {
+std::vector<std::string> browserWords(const fs::path& program, const Arguments& args) {
+    std::vector<std::string> words{program.string(), "--device-root", args.root.string()};
+    if (args.headless) words.push_back("--headless");
+    words.insert(words.end(), args.browserArgs.begin(), args.browserArgs.end());
+    return words;
+}
+
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+// Asks a program to end, and ends it when it has not done so within five seconds.
+int stopProgram(pid_t pid) {
     ::kill(pid, SIGTERM);
     int status = 0;
     for (int i = 0; i < 50; ++i) {
@@ -135,7 +156,8 @@ int exitCodeOf(int status) {
 }
 
 // Serves the control socket until a stop signal or the browser's end; returns the exit code.
-int run(tools::SimulatedTerminal& terminal, int signals, pid_t browser) {
+// The control window may end before; it is reaped then.
+int run(tools::SimulatedTerminal& terminal, int signals, pid_t browser, pid_t& control) {
     for (;;) {
         pollfd fds[2] = {{signals, POLLIN, 0}, {terminal.controlFd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) continue;
@@ -144,7 +166,8 @@ int run(tools::SimulatedTerminal& terminal, int signals, pid_t browser) {
         signalfd_siginfo info{};
         if (::read(signals, &info, sizeof info) != sizeof info) continue;
         int status = 0;
-        if (info.ssi_signo != SIGCHLD) return browser > 0 ? exitCodeOf(stopBrowser(browser)) : 0;
+        if (info.ssi_signo != SIGCHLD) return browser > 0 ? exitCodeOf(stopProgram(browser)) : 0;
+        if (control > 0 && ::waitpid(control, &status, WNOHANG) == control) control = -1;
         if (browser > 0 && ::waitpid(browser, &status, WNOHANG) == browser) {
             std::cerr << "tessel-terminal: the browser ended (" << exitCodeOf(status) << ")\n";
             return exitCodeOf(status);
@@ -180,21 +203,28 @@ int launch(const Arguments& args) {
     std::cout << "device root: " << args.root.string() << "\n"
               << "control: " << tools::controlSocketPath(args.root).string() << "\n";
 
-    pid_t browser = -1;
-    const auto program = args.noBrowser ? std::nullopt : findBrowser();
+    pid_t browser = -1, control = -1;
+    const auto program = args.noBrowser ? std::nullopt : findProgram("browser", "browser/app");
     if (program) {
         // The browser's window takes the profile's screen class.
         const std::string screen = std::to_string(profile->screen.width) + "x" + std::to_string(profile->screen.height);
         ::setenv("TESSEL_SCREEN", screen.c_str(), 1);
-        browser = startBrowser(*program, args, blocked);
+        browser = startProgram(browserWords(*program, args), *terminal, args.root, blocked);
         std::cout << "browser: " << program->string() << " (pid " << browser << ")" << std::endl;
+        const auto controlProgram = findProgram("tessel-control", "tools");
+        if (!args.headless && hasDisplay() && controlProgram) {
+            control = startProgram({controlProgram->string(), "--device-root", args.root.string()}, *terminal,
+                                   args.root, blocked);
+            std::cout << "control window: " << controlProgram->string() << " (pid " << control << ")" << std::endl;
+        }
     } else {
         std::cout << (args.noBrowser ? "browser: not started"
                                      : "browser: not found beside " + selfFolder().string())
                   << "; the simulators run until Ctrl-C (try tessel-probe --device-root "
                   << args.root.string() << ")" << std::endl;
     }
-    const int code = run(*terminal, signals, browser);
+    const int code = run(*terminal, signals, browser, control);
+    if (control > 0) stopProgram(control);
     terminal.reset();
     ::close(signals);
     return code;
