@@ -1,22 +1,39 @@
 #!/usr/bin/env bash
 # Starts the browser on a simulated terminal of each screen class under Xvfb and saves its
-# window as a PNG, for review.
+# window as a PNG, for review; then the browser beside the operator's control window
+# (tessel-control) after a scan, with the status icons shown.
 # Usage: scripts/screenshot.sh [OUT-DIR]   (default build/screenshots; needs a built tree)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-build/screenshots}"
 mkdir -p "$out"
-for entry in "K220 240 320" "KP30 240 400" "K240 480 640"; do
-  read -r profile width height <<<"$entry"
+
+# shot PROFILE OUT.png WIDTH HEIGHT [STEPS]: the top-left WIDTH x HEIGHT of a 720x720 screen;
+# STEPS run (with $root set) once the browser stands.
+shot() {
+  local root
   root=$(mktemp -d)
-  xvfb-run -a -s "-screen 0 640x720x24" bash -c '
+  xvfb-run -a -s "-screen 0 720x720x24" bash -c '
     build/tools/tessel-terminal "$1" --device-root "$2" >/dev/null 2>&1 &
     launcher=$!
     sleep 10  # reader detection and the first page
+    root="$2"; eval "$6"
     build/platform/gtk/tessel-screenshot "$3" "$4" "$5"
     kill -INT "$launcher"
     wait "$launcher" || true
-  ' screenshot "$profile" "$root" "$out/$profile.png" "$width" "$height"
+  ' screenshot "$1" "$root" "$2" "$3" "$4" "${5:-}"
   rm -rf "$root"
-  echo "$out/$profile.png"
+  echo "$2"
+}
+
+for entry in "K220 240 320" "KP30 240 400" "K240 480 640"; do
+  read -r profile width height <<<"$entry"
+  shot "$profile" "$out/$profile.png" "$width" "$height"
 done
+
+send="build/tools/tessel-send --root \"\$root\""
+present="build/tools/tessel-terminal present --device-root \"\$root\""
+shot K220 "$out/control.png" 720 330 "
+  $send WM_BROWSER_SHOWICON 1 1
+  $present power battery; $present signal -60; $send WM_WIFISTRENGTH 3; $send WM_BATTERYSTATE 55
+  $present barcode A 4006381333931; $send WM_USER1DOWN; sleep 1; $send WM_USER1UP; sleep 1"

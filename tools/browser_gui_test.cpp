@@ -1,6 +1,6 @@
 // The browser program in its real window (GTK with a WebKit page) on a simulated terminal: a
 // trigger press sent by name from another process reads the barcode, or the tag, the simulators
-// hold, and the page's own script receives it. The page is served by the test over HTTP, as a
+// hold, and the page's own script receives it; the operator's battery and signal reach the page. The page is served by the test over HTTP, as a
 // web application's server would serve it, and reports each callback back to that server; the
 // browser has no way in for the test beyond what every page has.
 
@@ -26,8 +26,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/temp_dir.h"
 #include "terminal/profiles.h"
+#include "tools/control_actions.h"
+#include "tools/control_link.h"
 #include "tools/terminal_core.h"
 
 extern char** environ;
@@ -45,7 +48,9 @@ function report(values) {
   request.open("GET", "/report?" + encodeURIComponent(JSON.stringify(values)), true);
   request.send();
 }
-function onScanBarcode(type, data) { report(["onScanBarcode", type, data]); }
+function onScanBarcode(type, data) {
+  report(["onScanBarcode", type, data, window.external.getSignalStrength(), window.external.getBatteryStatus()]);
+}
 function onScanRFID(family, uid, userData) { report(["onScanRFID", family, uid, userData]); }
 </script></head>
 <body onload="report(['loaded', window.external.getScannerTypeOnCom1()])">Scan test</body></html>)page";
@@ -157,6 +162,12 @@ protected:
         terminal_ = SimulatedTerminal::start(*terminal::findProfile(profile), root_.path(),
                                              {TESSEL_SYSTEM_LIBRARY_DIR, TESSEL_DEMO_DIR}, notes_, error);
         ASSERT_NE(terminal_, nullptr) << error;
+        control_ = std::jthread([this](std::stop_token stop) {
+            while (!stop.stop_requested()) {
+                pollfd p{terminal_->controlFd(), POLLIN, 0};
+                if (::poll(&p, 1, 50) > 0) terminal_->serveControl();
+            }
+        });
         // The home page is the test's server; a settings file read at start names it, and so
         // has to ask for the readers too.
         std::ofstream ini(root_.path() / "Program Files/Tessel/browserINI.txt", std::ios::binary);
@@ -165,11 +176,12 @@ protected:
                "\r\n\r\n[RFID]\r\nhasRfid=1\r\nenableRfid=1\r\n";
     }
 
-    // The browser in its window (the display there is: the test runs under Xvfb), WebKit's files
-    // in the test's folder.
+    // The browser in its window (the display there is: the test runs under Xvfb) on the
+    // terminal's simulated host, as tessel-terminal starts it; WebKit's files in the test's folder.
     void startBrowser() {
         for (const char* name : {"XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
             ::setenv(name, home_.path().c_str(), 1);
+        for (const auto& [name, value] : terminal_->host().environment()) ::setenv(name.c_str(), value.c_str(), 1);
         ::setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 1);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -211,23 +223,31 @@ protected:
     platform::TempDir home_;
     std::ostringstream notes_;
     std::unique_ptr<SimulatedTerminal> terminal_;
+    std::jthread control_;  // serves the terminal's control socket, as tessel-terminal does
     pid_t browser_ = -1;
 };
 
-TEST_F(BrowserWindowOnTerminal, ATriggerPressBringsTheBarcodeAndTheTagToThePageScript) {
+TEST_F(BrowserWindowOnTerminal, TriggerPressesBringScansAndTheOperatorsSignalAndChargeReachThePageScript) {
     startTerminal("K220");
     startBrowser();
     // The home page loaded in the window, and window.external answered it: port 1 holds the
     // CCD/laser engine (kind 2).
     ASSERT_TRUE(awaitReport(R"(["loaded",2])")) << seen();
 
+    // What the control window does for a signal of -95 dBm, a charge of 40 % on battery and a
+    // barcode; the trigger is pulled by tessel-send.
+    std::string error;
+    platform::VirtualClock clock;
+    EXPECT_EQ(performAll(root_.path(), *signalActions(-95, error), clock), "ok");
+    EXPECT_EQ(performAll(root_.path(), *batteryActions(40, false, error), clock), "ok");
+    EXPECT_EQ(clock.waits(), std::vector<platform::Micros>{kPowerSettleTime});
     const std::string data = "TS-42 \xc3\xa9";  // bytes beyond ASCII arrive as U+0000-U+00FF
-    ASSERT_EQ(terminal_->present({terminal::ControlCommand::Kind::Barcode, 'A', {data.begin(), data.end()}}), "ok");
+    EXPECT_EQ(performAll(root_.path(), *barcodeActions("A", data, error), clock), "ok");
     EXPECT_EQ(send("WM_USER1DOWN"), 0);
     EXPECT_EQ(send("WM_USER1UP"), 0);
-    EXPECT_TRUE(awaitReport("[\"onScanBarcode\",\"A\",\"TS-42 \xc3\x83\xc2\xa9\"]")) << seen();
+    EXPECT_TRUE(awaitReport("[\"onScanBarcode\",\"A\",\"TS-42 \xc3\x83\xc2\xa9\",1,40]")) << seen();
 
-    ASSERT_EQ(terminal_->present({terminal::ControlCommand::Kind::Tag, 0, {0x04, 0xA1, 0xB2, 0xC3}}), "ok");
+    EXPECT_EQ(performAll(root_.path(), *tagActions("04a1b2c3", error), clock), "ok");
     EXPECT_EQ(send("WM_USER1DOWN"), 0);
     EXPECT_EQ(send("WM_USER1UP"), 0);
     EXPECT_TRUE(awaitReport(R"(["onScanRFID","M","04A1B2C3",""])")) << seen();

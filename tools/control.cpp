@@ -9,18 +9,17 @@
 #include <gtk/gtk.h>
 
 #include <iostream>
-#include <memory>
 #include <string>
 
 #include "platform/device_fs.h"
 #include "tools/control_actions.h"
+#include "tools/control_link.h"
 #include "tools/terminal_core.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tessel;
-using tools::ControlAction;
 using tools::ControlActions;
 
 struct Control {
@@ -36,54 +35,12 @@ struct Control {
     GtkWidget* batteryIcon = nullptr;
 };
 
-// "ok", or what went wrong.
-std::string perform(const fs::path& root, const ControlAction& action) {
-    if (action.to == ControlAction::To::Terminal) return tools::sendControl(root, action.line);
-    std::string error;
-    const auto reply = platform::sendRequest(root, action.message, error);
-    return reply ? *reply : "error: " + error;
-}
-
-void showStatus(Control& control, const std::string& text) {
-    gtk_label_set_text(GTK_LABEL(control.status), text.c_str());
-}
-
-// The actions still to do, one after the other, each after its pause; the first failure ends
-// the run.
-struct Run {
-    Control* control;
-    ControlActions actions;
-    std::size_t next = 0;
-};
-
-void continueRun(std::unique_ptr<Run> run);
-
-gboolean onPauseOver(gpointer data) {
-    continueRun(std::unique_ptr<Run>(static_cast<Run*>(data)));
-    return G_SOURCE_REMOVE;
-}
-
-void continueRun(std::unique_ptr<Run> run) {
-    while (run->next < run->actions.size()) {
-        const ControlAction& action = run->actions[run->next];
-        if (action.after.count() > 0) {
-            run->actions[run->next].after = {};  // the pause is being made
-            g_timeout_add(static_cast<guint>(action.after.count()), onPauseOver, run.release());
-            return;
-        }
-        const std::string answer = perform(run->control->root, action);
-        showStatus(*run->control, answer);
-        if (answer != "ok") return;
-        ++run->next;
-    }
-}
-
+// Carries the actions out in order and shows the answer. The window waits for them: the
+// longest is the battery's pause of under a second.
 void start(Control& control, std::optional<ControlActions> actions, const std::string& error) {
-    if (!actions) {
-        showStatus(control, "error: " + error);
-        return;
-    }
-    continueRun(std::make_unique<Run>(Run{&control, std::move(*actions)}));
+    const std::string answer =
+        actions ? tools::performAll(control.root, *actions, platform::realClock()) : "error: " + error;
+    gtk_label_set_text(GTK_LABEL(control.status), answer.c_str());
 }
 
 std::string textOf(GtkWidget* entry) { return gtk_entry_get_text(GTK_ENTRY(entry)); }
@@ -202,7 +159,8 @@ GtkWidget* buildWindow(Control& control) {
     return window;
 }
 
-// The window at the top right of the screen, clear of the browser's window at the top left.
+// The shown window at the top right of the screen, clear of the browser's window at the top
+// left.
 void placeTopRight(GtkWidget* window) {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
@@ -210,8 +168,9 @@ void placeTopRight(GtkWidget* window) {
     if (!monitor) return;
     GdkRectangle area;
     gdk_monitor_get_geometry(monitor, &area);
-    gtk_window_set_gravity(GTK_WINDOW(window), GDK_GRAVITY_NORTH_EAST);
-    gtk_window_move(GTK_WINDOW(window), area.x + area.width, area.y);
+    int width = 0, height = 0;
+    gtk_window_get_size(GTK_WINDOW(window), &width, &height);
+    gtk_window_move(GTK_WINDOW(window), area.x + area.width - width, area.y);
 }
 
 }  // namespace
@@ -237,8 +196,8 @@ int main(int argc, char** argv) {
     }
     Control control{fs::absolute(fs->root())};
     GtkWidget* window = buildWindow(control);
-    placeTopRight(window);
     gtk_widget_show_all(window);
+    placeTopRight(window);
     gtk_main();
     return 0;
 }
