@@ -6,11 +6,9 @@
 
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,10 +28,9 @@
 #include "platform/temp_dir.h"
 #include "terminal/profiles.h"
 #include "tools/control_actions.h"
+#include "tools/browser_test_support.h"
 #include "tools/control_link.h"
 #include "tools/terminal_core.h"
-
-extern char** environ;
 
 namespace tessel::tools {
 namespace {
@@ -54,13 +51,6 @@ function onScanBarcode(type, data) {
 function onScanRFID(family, uid, userData) { report(["onScanRFID", family, uid, userData]); }
 </script></head>
 <body onload="report(['loaded', window.external.getScannerTypeOnCom1()])">Scan test</body></html>)page";
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string percentDecoded(std::string_view text) {
     std::string out;
@@ -149,18 +139,11 @@ private:
 
 class BrowserWindowOnTerminal : public ::testing::Test {
 protected:
-    ~BrowserWindowOnTerminal() override {
-        if (browser_ <= 0) return;
-        ::kill(browser_, SIGTERM);
-        for (int i = 0; i < 300 && ::waitpid(browser_, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(10ms);
-        ::kill(browser_, SIGKILL);
-        ::waitpid(browser_, nullptr, 0);
-    }
+    ~BrowserWindowOnTerminal() override { endProcess(browser_); }
 
     void startTerminal(const char* profile) {
         std::string error;
-        terminal_ = SimulatedTerminal::start(*terminal::findProfile(profile), root_.path(),
-                                             {TESSEL_SYSTEM_LIBRARY_DIR, TESSEL_DEMO_DIR}, notes_, error);
+        terminal_ = startSimulatedTerminal(profile, root_.path(), notes_, error);
         ASSERT_NE(terminal_, nullptr) << error;
         control_ = std::jthread([this](std::stop_token stop) {
             while (!stop.stop_requested()) {
@@ -183,22 +166,11 @@ protected:
             ::setenv(name, home_.path().c_str(), 1);
         for (const auto& [name, value] : terminal_->host().environment()) ::setenv(name.c_str(), value.c_str(), 1);
         ::setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 1);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, output().c_str(), O_WRONLY | O_APPEND, 0644);
-        const std::string root = root_.path().string();
-        const char* argv[] = {TESSEL_BROWSER, "--device-root", root.c_str(), nullptr};
-        ASSERT_EQ(posix_spawn(&browser_, TESSEL_BROWSER, &actions, nullptr, const_cast<char**>(argv), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        browser_ = spawnBrowser({"--device-root", root_.path().string()}, output(), output());
+        ASSERT_GT(browser_, 0);
     }
 
-    int send(const std::string& args) {
-        const std::string command =
-            std::string(TESSEL_SEND) + " --root '" + root_.path().string() + "' " + args + " >/dev/null 2>&1";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    }
+    int send(const std::string& args) { return sendByName(root_.path(), args); }
 
     // Waits (15 s at most: the first page of a fresh web process) until the page has reported.
     bool awaitReport(const std::string& report) {
