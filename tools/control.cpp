@@ -12,9 +12,10 @@
 #include <string>
 
 #include "platform/device_fs.h"
+#include "terminal/control_line.h"
+#include "terminal/simulated_host.h"
 #include "tools/control_actions.h"
 #include "tools/control_link.h"
-#include "tools/terminal_core.h"
 
 namespace {
 

@@ -19,11 +19,13 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -103,21 +105,43 @@ std::optional<fs::path> findProgram(const fs::path& name, const fs::path& buildF
     return std::nullopt;
 }
 
+// This process's environment with the device root and the simulated host set, as NAME=VALUE.
+std::vector<std::string> environmentFor(const tools::SimulatedTerminal& terminal, const fs::path& root) {
+    auto set = terminal.host().environment();
+    set.emplace_back(platform::kDeviceRootVariable, root.string());
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        const auto name = text.substr(0, text.find('='));
+        if (std::ranges::none_of(set, [&](const auto& variable) { return variable.first == name; }))
+            entries.emplace_back(text);
+    }
+    for (const auto& [name, value] : set) entries.push_back(name + "=" + value);
+    return entries;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& words) {
+    std::vector<char*> pointers;
+    for (auto& word : words) pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 // Starts a program of the terminal with the device root and the simulated host in its
-// environment.
+// environment. Everything the child needs is made before the fork: the simulators' threads run
+// on, and the child only unblocks the signals and replaces itself.
 pid_t startProgram(std::vector<std::string> words, const tools::SimulatedTerminal& terminal,
                    const fs::path& root, const sigset_t& blocked) {
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> environment = environmentFor(terminal, root);
+    const std::vector<char*> argv = pointersTo(words);
+    const std::vector<char*> envp = pointersTo(environment);
+    const std::string failure = "tessel-terminal: cannot start " + words[0];
 
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::sigprocmask(SIG_UNBLOCK, &blocked, nullptr);
-        ::setenv(platform::kDeviceRootVariable, root.c_str(), 1);
-        for (const auto& [name, value] : terminal.host().environment()) ::setenv(name.c_str(), value.c_str(), 1);
-        ::execv(argv[0], argv.data());
-        std::perror(("tessel-terminal: cannot start " + words[0]).c_str());
+        ::execve(argv[0], argv.data(), envp.data());
+        std::perror(failure.c_str());
         ::_exit(127);
     }
     return pid;
