@@ -19,5 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t n = command->data.size();
     if (command->kind == Kind::Barcode && (n == 0 || n > size)) std::abort();
     if (command->kind == Kind::Tag && n != 0 && n != 4 && n != 7) std::abort();
+    if (command->kind == Kind::Power && n != 0) std::abort();
+    if (command->kind == Kind::Signal && (command->signalDbm < tessel::terminal::kMinSignalDbm || command->signalDbm > 0))
+        std::abort();
     return 0;
 }

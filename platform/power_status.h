@@ -16,6 +16,9 @@ inline constexpr std::uint8_t kAcOffline = 0;
 inline constexpr std::uint8_t kAcOnline = 1;
 inline constexpr std::uint8_t kAcUnknown = 255;
 
+// Names another sysfs root for the reading (a simulated terminal's); /sys when unset.
+inline constexpr const char* kSysRootVariable = "TESSEL_SYS_ROOT";
+
 class PowerStatus {
 public:
     virtual ~PowerStatus() = default;

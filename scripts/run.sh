@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds, and runs the browser on a simulated
-# terminal with the demo page. With a display it opens the browser's window (close it, or press
-# Ctrl-C, to end); without one it runs headless and prints the page callbacks of a short
+# terminal with the demo page. With a display it opens the browser's window and the operator's
+# control window beside it (close the browser, or press Ctrl-C, to end); without one it runs headless and prints the page callbacks of a short
 # scripted scan demo as JSON lines.
 # Usage: scripts/run.sh [PROFILE]   (K210, K220, K230, K240, KP30 or generic; default K230)
 set -euo pipefail
@@ -10,7 +10,7 @@ profile="${1:-K230}"
 
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target browser tessel-terminal tessel-send
+cmake --build build --target browser tessel-terminal tessel-send tessel-control
 
 root="${TESSEL_DEVICE_ROOT:-$(mktemp -d)}"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -79,6 +79,28 @@ std::optional<ControlCommand> tag(std::string_view rest, std::string& error) {
     return ControlCommand{ControlCommand::Kind::Tag, 0, std::move(*uid)};
 }
 
+std::optional<ControlCommand> power(std::string_view rest, std::string& error) {
+    if (rest != "mains" && rest != "battery") {
+        error = "power must be mains or battery";
+        return std::nullopt;
+    }
+    ControlCommand command{ControlCommand::Kind::Power, 0, {}};
+    command.onMains = rest == "mains";
+    return command;
+}
+
+std::optional<ControlCommand> signalStrength(std::string_view rest, std::string& error) {
+    std::int32_t dbm = 0;
+    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), dbm);
+    if (rest.empty() || ec != std::errc() || end != rest.data() + rest.size() || dbm < kMinSignalDbm || dbm > 0) {
+        error = "signal must be a whole number of dBm from -128 to 0";
+        return std::nullopt;
+    }
+    ControlCommand command{ControlCommand::Kind::Signal, 0, {}};
+    command.signalDbm = dbm;
+    return command;
+}
+
 }  // namespace
 
 std::optional<ControlCommand> parseControlLine(std::string_view line, std::string& error) {
@@ -86,7 +108,9 @@ std::optional<ControlCommand> parseControlLine(std::string_view line, std::strin
     const std::string_view verb = firstWord(line);
     if (verb == "barcode") return barcode(line, error);
     if (verb == "tag") return tag(line, error);
-    error = "unknown request (barcode TYPE DATA, tag UID or tag none)";
+    if (verb == "power") return power(line, error);
+    if (verb == "signal") return signalStrength(line, error);
+    error = "unknown request (barcode TYPE DATA, tag UID, tag none, power mains|battery or signal DBM)";
     return std::nullopt;
 }
 

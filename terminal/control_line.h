@@ -9,6 +9,9 @@
 //   tag UID             the RFID reader on port 2 gets one tag in its field in place of any
 //                       other: UID is hexadecimal, 4 bytes (Mifare Classic 1K) or 7 (Ultralight).
 //   tag none            the field is emptied.
+//   power mains         the terminal runs on mains power (its charger is plugged in) ...
+//   power battery       ... or on its battery.
+//   signal DBM          the wireless signal becomes DBM, a whole number from -128 to 0.
 
 #include <cstdint>
 #include <optional>
@@ -19,11 +22,15 @@
 namespace tessel::terminal {
 
 struct ControlCommand {
-    enum class Kind { Barcode, Tag };
+    enum class Kind { Barcode, Tag, Power, Signal };
     Kind kind = Kind::Barcode;
     std::uint8_t codeType = 0;       // Barcode
     std::vector<std::uint8_t> data;  // Barcode: the data; Tag: the UID, empty for "none"
+    bool onMains = false;            // Power
+    std::int32_t signalDbm = 0;      // Signal
 };
+
+inline constexpr std::int32_t kMinSignalDbm = -128;
 
 // Nullopt with a reason in error for a line that is not a request as above. A trailing CR or LF
 // is ignored.

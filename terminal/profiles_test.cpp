@@ -195,5 +195,24 @@ TEST(ControlLine, TagUidsOfFourOrSevenBytesOrNone) {
         EXPECT_FALSE(parseControlLine(bad, error)) << bad;
 }
 
+TEST(ControlLine, PowerSourceAndSignalStrength) {
+    std::string error;
+    EXPECT_TRUE(parseControlLine("power mains\r\n", error)->onMains);
+    auto c = parseControlLine("power battery", error);
+    ASSERT_TRUE(c) << error;
+    EXPECT_EQ(c->kind, ControlCommand::Kind::Power);
+    EXPECT_FALSE(c->onMains);
+    c = parseControlLine("signal -128", error);
+    ASSERT_TRUE(c) << error;
+    EXPECT_EQ(c->kind, ControlCommand::Kind::Signal);
+    EXPECT_EQ(c->signalDbm, -128);
+    EXPECT_EQ(parseControlLine("signal 0", error)->signalDbm, 0);
+    for (const char* bad : {"power", "power Mains", "power mains ", "signal", "signal -129", "signal 1",
+                            "signal -60dBm", "signal  -60", "signal 99999999999"}) {
+        EXPECT_FALSE(parseControlLine(bad, error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
 }  // namespace
 }  // namespace tessel::terminal

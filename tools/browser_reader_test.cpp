@@ -2,14 +2,11 @@
 // reads the barcode the engine simulator holds, and the scan reaches the page's onScanBarcode.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -17,9 +14,8 @@
 #include "platform/message_channel.h"
 #include "platform/temp_dir.h"
 #include "terminal/profiles.h"
+#include "tools/browser_test_support.h"
 #include "tools/terminal_core.h"
-
-extern char** environ;
 
 namespace tessel::tools {
 namespace {
@@ -27,47 +23,23 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class BrowserOnTerminal : public ::testing::Test {
 protected:
-    ~BrowserOnTerminal() override {
-        if (browser_ > 0) {
-            ::kill(browser_, SIGKILL);
-            ::waitpid(browser_, nullptr, 0);
-        }
-    }
+    ~BrowserOnTerminal() override { endProcess(browser_); }
 
     void startTerminal(const char* profile) {
         std::string error;
-        terminal_ = SimulatedTerminal::start(*terminal::findProfile(profile), root_.path(),
-                                             {TESSEL_SYSTEM_LIBRARY_DIR, TESSEL_DEMO_DIR}, notes_, error);
+        terminal_ = startSimulatedTerminal(profile, root_.path(), notes_, error);
         ASSERT_NE(terminal_, nullptr) << error;
     }
 
     // The browser, headless, with its page callbacks and its standard error in files.
     void startBrowser() {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errors().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const std::string root = root_.path().string();
-        const char* argv[] = {TESSEL_BROWSER, "--headless", "--device-root", root.c_str(), nullptr};
-        ASSERT_EQ(posix_spawn(&browser_, TESSEL_BROWSER, &actions, nullptr, const_cast<char**>(argv), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        browser_ = spawnBrowser({"--headless", "--device-root", root_.path().string()}, output(), errors());
+        ASSERT_GT(browser_, 0);
     }
 
-    int send(const std::string& args) {
-        const std::string command =
-            std::string(TESSEL_SEND) + " --root '" + root_.path().string() + "' " + args + " >/dev/null 2>&1";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    }
+    int send(const std::string& args) { return sendByName(root_.path(), args); }
 
     // Waits (a few seconds at most) until the browser's page callbacks hold text.
     bool awaitOutput(const std::string& text) {

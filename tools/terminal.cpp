@@ -7,7 +7,11 @@
 // COM1/COM2 to them and starts the `browser` program found beside this one. Without a browser
 // (or with --no-browser) the simulators keep running until Ctrl-C, for tessel-probe. When the
 // browser ends, or on Ctrl-C / SIGTERM, everything stops and the port map is cleared.
-// The second form hands a barcode or a tag to the simulators of a running terminal.
+// With a display the browser opens its window and tessel-control, the operator's control window,
+// starts beside it. The browser and the system-services library read the terminal's simulated
+// power supply and wireless signal (terminal/simulated_host.h).
+// The second form hands a barcode or a tag to the simulators of a running terminal, or sets its
+// power source or wireless signal.
 
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -15,11 +19,13 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -33,7 +39,8 @@ using namespace tessel;
 
 constexpr const char* kUsage =
     "usage: tessel-terminal PROFILE [--device-root DIR] [--headless] [--no-browser] [-- BROWSER-ARGS]\n"
-    "       tessel-terminal present [--device-root DIR] barcode TYPE DATA | tag UID | tag none\n";
+    "       tessel-terminal present [--device-root DIR] barcode TYPE DATA | tag UID | tag none\n"
+    "                                | power mains | power battery | signal DBM\n";
 
 struct Arguments {
     std::string profile;
@@ -89,36 +96,74 @@ fs::path selfFolder() {
     return fs::read_symlink("/proc/self/exe", ec).parent_path();
 }
 
-// The browser beside this program, or where the build tree puts it.
-std::optional<fs::path> findBrowser() {
+// A program beside this one (installed) or where the build tree puts it (a sibling folder).
+std::optional<fs::path> findProgram(const fs::path& name, const fs::path& buildFolder) {
     const fs::path self = selfFolder();
-    for (const fs::path& candidate : {self / "browser", self / ".." / "browser" / "app" / "browser"}) {
+    for (const fs::path& candidate : {self / name, self / ".." / buildFolder / name}) {
         if (::access(candidate.c_str(), X_OK) == 0) return candidate.lexically_normal();
     }
     return std::nullopt;
 }
 
-pid_t startBrowser(const fs::path& program, const Arguments& args, const sigset_t& blocked) {
-    std::vector<std::string> words{program.string(), "--device-root", args.root.string()};
-    if (args.headless) words.push_back("--headless");
-    words.insert(words.end(), args.browserArgs.begin(), args.browserArgs.end());
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
+// This process's environment with the device root and the simulated host set, as NAME=VALUE.
+std::vector<std::string> environmentFor(const tools::SimulatedTerminal& terminal, const fs::path& root) {
+    auto set = terminal.host().environment();
+    set.emplace_back(platform::kDeviceRootVariable, root.string());
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        const auto name = text.substr(0, text.find('='));
+        if (std::ranges::none_of(set, [&](const auto& variable) { return variable.first == name; }))
+            entries.emplace_back(text);
+    }
+    for (const auto& [name, value] : set) entries.push_back(name + "=" + value);
+    return entries;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& words) {
+    std::vector<char*> pointers;
+    for (auto& word : words) pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Starts a program of the terminal with the device root and the simulated host in its
+// environment. Everything the child needs is made before the fork: the simulators' threads run
+// on, and the child only unblocks the signals and replaces itself.
+pid_t startProgram(std::vector<std::string> words, const tools::SimulatedTerminal& terminal,
+                   const fs::path& root, const sigset_t& blocked) {
+    std::vector<std::string> environment = environmentFor(terminal, root);
+    const std::vector<char*> argv = pointersTo(words);
+    const std::vector<char*> envp = pointersTo(environment);
+    const std::string failure = "tessel-terminal: cannot start " + words[0];
 
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::sigprocmask(SIG_UNBLOCK, &blocked, nullptr);
-        ::setenv(platform::kDeviceRootVariable, args.root.c_str(), 1);
-        ::execv(argv[0], argv.data());
-        std::perror("tessel-terminal: cannot start the browser");
+        ::execve(argv[0], argv.data(), envp.data());
+        std::perror(failure.c_str());
         ::_exit(127);
     }
     return pid;
 }
 
-// Asks the browser to end, and ends it when it has not done so within five seconds.
-int stopBrowser(pid_t pid) {
+std::vector<std::string> browserWords(const fs::path& program, const Arguments& args) {
+    std::vector<std::string> words{program.string(), "--device-root", args.root.string()};
+    if (args.headless) words.push_back("--headless");
+    words.insert(words.end(), args.browserArgs.begin(), args.browserArgs.end());
+    return words;
+}
+
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+// Asks a program to end, and ends it when it has not done so within five seconds.
+int stopProgram(pid_t pid) {
     ::kill(pid, SIGTERM);
     int status = 0;
     for (int i = 0; i < 50; ++i) {
@@ -135,7 +180,8 @@ int exitCodeOf(int status) {
 }
 
 // Serves the control socket until a stop signal or the browser's end; returns the exit code.
-int run(tools::SimulatedTerminal& terminal, int signals, pid_t browser) {
+// The control window may end before; it is reaped then.
+int run(tools::SimulatedTerminal& terminal, int signals, pid_t browser, pid_t& control) {
     for (;;) {
         pollfd fds[2] = {{signals, POLLIN, 0}, {terminal.controlFd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) continue;
@@ -144,7 +190,8 @@ int run(tools::SimulatedTerminal& terminal, int signals, pid_t browser) {
         signalfd_siginfo info{};
         if (::read(signals, &info, sizeof info) != sizeof info) continue;
         int status = 0;
-        if (info.ssi_signo != SIGCHLD) return browser > 0 ? exitCodeOf(stopBrowser(browser)) : 0;
+        if (info.ssi_signo != SIGCHLD) return browser > 0 ? exitCodeOf(stopProgram(browser)) : 0;
+        if (control > 0 && ::waitpid(control, &status, WNOHANG) == control) control = -1;
         if (browser > 0 && ::waitpid(browser, &status, WNOHANG) == browser) {
             std::cerr << "tessel-terminal: the browser ended (" << exitCodeOf(status) << ")\n";
             return exitCodeOf(status);
@@ -180,21 +227,28 @@ int launch(const Arguments& args) {
     std::cout << "device root: " << args.root.string() << "\n"
               << "control: " << tools::controlSocketPath(args.root).string() << "\n";
 
-    pid_t browser = -1;
-    const auto program = args.noBrowser ? std::nullopt : findBrowser();
+    pid_t browser = -1, control = -1;
+    const auto program = args.noBrowser ? std::nullopt : findProgram("browser", "browser/app");
     if (program) {
         // The browser's window takes the profile's screen class.
         const std::string screen = std::to_string(profile->screen.width) + "x" + std::to_string(profile->screen.height);
         ::setenv("TESSEL_SCREEN", screen.c_str(), 1);
-        browser = startBrowser(*program, args, blocked);
+        browser = startProgram(browserWords(*program, args), *terminal, args.root, blocked);
         std::cout << "browser: " << program->string() << " (pid " << browser << ")" << std::endl;
+        const auto controlProgram = findProgram("tessel-control", "tools");
+        if (!args.headless && hasDisplay() && controlProgram) {
+            control = startProgram({controlProgram->string(), "--device-root", args.root.string()}, *terminal,
+                                   args.root, blocked);
+            std::cout << "control window: " << controlProgram->string() << " (pid " << control << ")" << std::endl;
+        }
     } else {
         std::cout << (args.noBrowser ? "browser: not started"
                                      : "browser: not found beside " + selfFolder().string())
                   << "; the simulators run until Ctrl-C (try tessel-probe --device-root "
                   << args.root.string() << ")" << std::endl;
     }
-    const int code = run(*terminal, signals, browser);
+    const int code = run(*terminal, signals, browser, control);
+    if (control > 0) stopProgram(control);
     terminal.reset();
     ::close(signals);
     return code;

@@ -187,13 +187,22 @@ std::unique_ptr<SimulatedTerminal> SimulatedTerminal::start(const terminal::Prof
         notes << "COM" << port << ": " << name << " simulator on " << *path << "\n";
         terminal->fitted_.push_back(std::move(fitted));
     }
-    if (!terminal::fillDeviceRoot(profile, root, sources, ports, error)) return nullptr;
+    if (!terminal::fillDeviceRoot(profile, root, sources, ports, error) ||
+        !terminal::createSimulatedHost(terminal->host(), error))
+        return nullptr;
     terminal->control_ = listenOn(controlSocketPath(root), error);
     if (terminal->control_ < 0) return nullptr;
     return terminal;
 }
 
+terminal::SimulatedHost SimulatedTerminal::host() const { return terminal::SimulatedHost::of(root_); }
+
 std::string SimulatedTerminal::present(const ControlCommand& command) {
+    std::string error;
+    if (command.kind == ControlCommand::Kind::Power)
+        return terminal::setMains(host(), command.onMains, error) ? "ok" : "error: " + error;
+    if (command.kind == ControlCommand::Kind::Signal)
+        return terminal::setSignal(host(), command.signalDbm, error) ? "ok" : "error: " + error;
     const int port = command.kind == ControlCommand::Kind::Barcode ? 1 : 2;
     const auto it = std::ranges::find(fitted_, port, &Fitted::port);
     if (it == fitted_.end()) return "error: no simulator runs on COM" + std::to_string(port);

@@ -1,6 +1,7 @@
 #pragma once
 // A simulated terminal: the fitted readers of a profile as simulators on pseudo-terminals, a
-// device root filled for the profile with the ptys in its port map, and the simulator control
+// device root filled for the profile with the ptys in its port map, its simulated power supply
+// and wireless signal (terminal/simulated_host.h), and the simulator control
 // (a Unix socket in the device root taking one request line per connection, see
 // terminal/control_line.h, and answering "ok" or "error: reason").
 
@@ -13,6 +14,7 @@
 #include "platform/pty_device.h"
 #include "terminal/control_line.h"
 #include "terminal/device_root_filler.h"
+#include "terminal/simulated_host.h"
 
 namespace tessel::tools {
 
@@ -40,8 +42,12 @@ class SimulatedTerminal {
     // dropped).
     void serveControl();
 
-    // Hands a request to the simulator it is for; "ok" or "error: reason".
+    // Hands a request to the simulator it is for, or sets the simulated power source or signal;
+    // "ok" or "error: reason".
     std::string present(const terminal::ControlCommand& command);
+
+    // The simulated /proc and /sys the browser is to run with.
+    terminal::SimulatedHost host() const;
 
   private:
     struct Fitted;

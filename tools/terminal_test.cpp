@@ -12,10 +12,12 @@
 #include <thread>
 
 #include "platform/device_fs.h"
+#include "platform/power_status.h"
 #include "platform/registry.h"
 #include "platform/serial_posix.h"
 #include "platform/temp_dir.h"
 #include "tools/probe_core.h"
+#include "terminal/host.h"
 #include "tools/terminal_core.h"
 
 namespace tessel::tools {
@@ -150,6 +152,29 @@ TEST_F(Launcher, PresentedBarcodesReachTheEngineThatProbeFindsAndStopCleansUp) {
               std::string::npos);
 }
 
+// The operator's power source and signal reach the readings the browser and the library make.
+TEST_F(Launcher, PowerSourceAndSignalChangeTheSimulatedHostReadings) {
+    launch("K240");
+    const auto host = terminal::SimulatedHost::of(root_.path());
+    platform::SysfsPowerStatus power(host.sys);
+    terminal::Host readings;
+    readings.proc = host.proc;
+    EXPECT_EQ(power.acLineStatus(), platform::kAcOffline);
+    EXPECT_EQ(terminal::readSignalDbm(readings), terminal::kStartSignalDbm);
+
+    EXPECT_EQ(present("power mains"), 0);
+    EXPECT_EQ(present("signal -95"), 0);
+    EXPECT_EQ(power.acLineStatus(), platform::kAcOnline);
+    EXPECT_EQ(terminal::readSignalDbm(readings), -95);
+    EXPECT_EQ(sendControl(root_.path(), "power battery"), "ok");
+    EXPECT_EQ(power.acLineStatus(), platform::kAcOffline);
+    EXPECT_NE(present("signal 5"), 0);
+    EXPECT_EQ(terminal::readSignalDbm(readings), -95);
+    // The host's own identity still shows through.
+    EXPECT_EQ(fs::exists("/proc/sys/kernel/osrelease"), fs::exists(host.proc / "sys/kernel/osrelease"));
+    EXPECT_EQ(stop(), 0);
+}
+
 TEST_F(Launcher, SilentClientDoesNotHoldTheControlUp) {
     launch("K240");
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -170,7 +195,8 @@ TEST(LauncherWithBrowser, StartsTheBrowserBesideItOnTheRootAndEndsWithIt) {
     const fs::path launcher = bin.path() / "tessel-terminal";
     fs::copy_file(TESSEL_TERMINAL_TOOL, launcher);
     const fs::path record = bin.path() / "browser-started";
-    bin.write("browser", "#!/bin/sh\necho \"$* root=$TESSEL_DEVICE_ROOT\" > '" + record.string() + "'\nexit 3\n");
+    bin.write("browser", "#!/bin/sh\necho \"$* root=$TESSEL_DEVICE_ROOT sys=$TESSEL_SYS_ROOT\" > '" +
+                             record.string() + "'\nexit 3\n");
     fs::permissions(bin.path() / "browser", fs::perms::owner_exec, fs::perm_options::add);
 
     const std::string command = "'" + launcher.string() + "' generic --device-root '" + root.path().string() +
@@ -179,7 +205,8 @@ TEST(LauncherWithBrowser, StartsTheBrowserBesideItOnTheRootAndEndsWithIt) {
     EXPECT_EQ(WEXITSTATUS(status), 3);
     const std::string rootText = root.path().string();
     EXPECT_EQ(bin.read("browser-started"),
-              "--device-root " + rootText + " --headless 1 root=" + rootText + "\n");
+              "--device-root " + rootText + " --headless 1 root=" + rootText + " sys=" + rootText +
+                  "/simhost/sys\n");
     EXPECT_EQ(com(root.path(), "COM1"), std::nullopt);
     EXPECT_FALSE(fs::exists(controlSocketPath(root.path())));
 }

@@ -170,7 +170,8 @@ int main(int argc, char** argv) {
     platform::ui::Toolkit& toolkit = *display.toolkit;
     platform::NoKeyboard noKeyboard;
     platform::Keyboard& keyboard = display.keyboard ? *display.keyboard : noKeyboard;
-    platform::SysfsPowerStatus power;
+    const char* sysRoot = std::getenv(platform::kSysRootVariable);
+    platform::SysfsPowerStatus power(sysRoot && *sysRoot ? sysRoot : "/sys");
     app::ShellContext context{toolkit, *display.webViews, platform::realClock(), power, *fs, programFolder};
     platform::DlLibraryLoader loader({platform::programFolder(), fs->root() / "Windows"}, *fs);
     platform::Registry registry(platform::Registry::fileOf(*fs));
