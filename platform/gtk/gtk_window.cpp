@@ -387,11 +387,30 @@ void GtkUiWindow::setRect(ui::Rect rect) {
 
 void GtkUiWindow::show(bool visible) {
     visible_ = visible;
+    if (window_ && visible && topmost_) stayOverMain();
     gtk_widget_set_visible(window_ ? window_ : clip_, visible);
 }
 
 void GtkUiWindow::bringToFront() {
     if (window_) gtk_window_present(GTK_WINDOW(window_));
+}
+
+void GtkUiWindow::setTopmost(bool topmost) {
+    if (!window_) return;
+    topmost_ = topmost;
+    gtk_window_set_keep_above(GTK_WINDOW(window_), topmost);
+    if (topmost)
+        stayOverMain();
+    else
+        gtk_window_set_transient_for(GTK_WINDOW(window_), nullptr);
+}
+
+// A topmost window belongs to the main window, so that it is stacked over it; the main window
+// may come later than this one, so this is done again each time it shows.
+void GtkUiWindow::stayOverMain() {
+    GtkWindow* main = toolkit_.mainToplevel();
+    if (main == GTK_WINDOW(window_)) main = nullptr;
+    gtk_window_set_transient_for(GTK_WINDOW(window_), main);
 }
 
 void GtkUiWindow::notify(int id, ui::Notify notify) {
