@@ -88,6 +88,7 @@ int placeField(ui::Window& dialog, const Field& field, int i, int y, int scale) 
                 designControl(K::CheckBox, id, {kLeft, y, kWidth, kRowHeight}, field.label, scale));
             return y + kRowPitch;
         case FieldType::Choice:
+        case FieldType::LengthMode:
             if (!field.label.empty()) {
                 dialog.addControl(designControl(K::Static, label, {kLeft, y, kWidth, kRowHeight},
                                                 field.label, scale));
@@ -122,6 +123,7 @@ void fillField(ui::Window& dialog, const Field& field, int id, std::optional<int
             dialog.setChecked(id, value.value_or(0) != 0);
             return;
         case FieldType::Choice:
+        case FieldType::LengthMode:
             if (!field.heading.empty()) dialog.comboAdd(id, field.heading);
             for (const auto& entry : field.choices) dialog.comboAdd(id, entry);
             dialog.comboSelect(id, entryFor(field, value));
@@ -147,6 +149,7 @@ std::optional<int> readField(const ui::Window& dialog, const Field& field, int i
         case FieldType::Check:
             return dialog.isChecked(id) ? 1 : 0;
         case FieldType::Choice:
+        case FieldType::LengthMode:
             return valueOfEntry(field, dialog.comboSelection(id));
         case FieldType::Number: {
             if (fixedNumber(field)) return field.low;
@@ -162,6 +165,24 @@ std::optional<int> readField(const ui::Window& dialog, const Field& field, int i
             break;
     }
     return std::nullopt;
+}
+
+// The packet engines keep no length mode of their own: two lengths in falling order are the
+// two lengths allowed, in rising order (or equal) the shortest and the longest.
+constexpr int kDiscrete = 0;
+
+std::optional<int> lengthModeOf(const KeyValues& values) {
+    const auto first = values.find("length1");
+    const auto second = values.find("length2");
+    if (first == values.end() || second == values.end()) return std::nullopt;
+    return first->second > second->second ? kDiscrete : 1;
+}
+
+void orderLengths(KeyValues& values, int mode) {
+    const auto first = values.find("length1");
+    const auto second = values.find("length2");
+    if (first == values.end() || second == values.end()) return;
+    if ((first->second > second->second) != (mode == kDiscrete)) std::swap(first->second, second->second);
 }
 
 // Values grouped by section, in the order the sections first appear.
@@ -271,9 +292,11 @@ void SymbologyOptionPages::build(ui::Window& dialog, int page) {
         const int id = kControlBase + static_cast<int>(i);
         y = placeField(dialog, field, static_cast<int>(i), y, context_.scale);
         std::optional<int> value;
-        if (!field.key.empty()) {
-            const KeyValues& values = valuesOf(wanted, sectionOf(*spec, field));
-            if (auto found = values.find(field.key); found != values.end()) value = found->second;
+        const KeyValues& values = valuesOf(wanted, sectionOf(*spec, field));
+        if (field.type == FieldType::LengthMode) {
+            value = lengthModeOf(values);
+        } else if (auto found = values.find(field.key); found != values.end()) {
+            value = found->second;
         }
         fillField(dialog, field, id, value);
     }
@@ -299,12 +322,16 @@ void SymbologyOptionPages::apply(ui::Window& dialog, int page) {
     const PageSpec* spec = find(page);
     if (!spec) return;
     SectionValues changes;
+    std::optional<int> lengthMode;
     for (std::size_t i = 0; i < spec->fields.size(); ++i) {
         const Field& field = spec->fields[i];
         const auto value = readField(dialog, field, kControlBase + static_cast<int>(i));
-        if (!field.key.empty() && value)
+        if (field.type == FieldType::LengthMode)
+            lengthMode = value;
+        else if (!field.key.empty() && value)
             valuesOf(changes, sectionOf(*spec, field))[field.key] = *value;
     }
+    if (lengthMode) orderLengths(valuesOf(changes, spec->section), *lengthMode);
     for (auto& [section, values] : changes) {
         context_.config.configure(section, 'w', values);
         if (section == "Image 2D") {

@@ -165,6 +165,37 @@ TEST_F(SymbologyPagesTest, OkConvertsChoicesIntoTheEnginesValues) {
     EXPECT_EQ(engineValue(wideParam(0xF1, 0x37)), 400);
 }
 
+TEST_F(SymbologyPagesTest, ImagerLengthModeIsTheOrderOfTheTwoLengths) {
+    fit(3);
+    options.updateIniWhenExit = 1;
+    engine->setParameter(param(0x18), 30);
+    engine->setParameter(param(0x19), 10);
+    PageHost& codabar = open(0);
+    EXPECT_EQ(entry("lengthMode"), 0u);  // falling: two discrete lengths
+    codabar.window().select(id("lengthMode"), 1);
+    codabar.ok();
+    EXPECT_EQ(engineValue(param(0x18)), 10);
+    EXPECT_EQ(engineValue(param(0x19)), 30);
+    EXPECT_EQ(stored("Codabar 2D/1D_LR", "length1"), 10);
+    EXPECT_EQ(stored("Codabar 2D/1D_LR", "length2"), 30);
+    EXPECT_FALSE(stored("Codabar 2D/1D_LR", "lengthMode"));  // the mode has no key of its own
+
+    engine->setParameter(param(0x12), 4);
+    engine->setParameter(param(0x13), 55);
+    PageHost& code39 = open(3);
+    EXPECT_EQ(entry("lengthMode"), 1u);  // rising: the shortest and the longest
+    code39.window().type(id("length1"), u"8");
+    code39.window().type(id("length2"), u"12");
+    code39.window().select(id("lengthMode"), 0);
+    code39.ok();
+    EXPECT_EQ(engineValue(param(0x12)), 12);
+    EXPECT_EQ(engineValue(param(0x13)), 8);
+
+    fit(4);  // the long-range pages show the keys of their sections only
+    open(0);
+    EXPECT_FALSE(pages->controlFor(0, "lengthMode"));
+}
+
 TEST_F(SymbologyPagesTest, TwoDSymbologiesPageHasTheEnginesForm) {
     fit(3);
     open(14);
