@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "browser/settings/dialog_layout.h"
 #include "browser/settings/section_access.h"
 
 namespace tessel::settings {
@@ -23,7 +24,6 @@ constexpr int kRowHeight = 18;
 constexpr int kRowPitch = 20;
 constexpr int kLabelWidth = 150;
 constexpr int kBoxWidth = 70;
-constexpr int kNoteRows = 3;
 
 // The shared settings of the UPC and EAN/JAN sections: one engine setting behind each shared
 // key, so a page writes it into both sections.
@@ -77,44 +77,77 @@ std::optional<int> valueOfEntry(const Field& field, std::optional<std::size_t> e
     return field.values.empty() ? static_cast<int>(position) : field.values[position];
 }
 
+// A note takes a row per this many characters.
+constexpr std::size_t kNoteLineChars = 40;
+
+int rowsOf(const Field& field) {
+    switch (field.type) {
+        case FieldType::Choice:
+        case FieldType::LengthMode: return field.label.empty() ? 1 : 2;
+        case FieldType::Note:
+            return static_cast<int>((field.label.size() + kNoteLineChars - 1) / kNoteLineChars);
+        default: return 1;
+    }
+}
+
+// The rows of a page: the usual pitch, or a closer one that keeps a long page above the
+// dialog's buttons.
+struct RowLayout {
+    int pitch = kRowPitch;
+    int height = kRowHeight;
+};
+
+RowLayout rowLayout(const std::vector<Field>& fields) {
+    int rows = 0;
+    for (const Field& field : fields) rows += rowsOf(field);
+    const int space = kDialogButtonsTop - 2 * kLeft;
+    RowLayout layout;
+    if (rows * kRowPitch > space) {
+        layout.pitch = space / rows;
+        layout.height = std::min(kRowHeight, layout.pitch);
+    }
+    return layout;
+}
+
 // Creates field i's controls at design row y; returns the next row.
-int placeField(ui::Window& dialog, const Field& field, int i, int y, int scale) {
+int placeField(ui::Window& dialog, const Field& field, int i, int y, RowLayout rows, int scale) {
     const int id = kControlBase + i;
     const int label = kLabelBase + i;
+    const int height = rows.height;
     using K = ui::ControlKind;
     switch (field.type) {
         case FieldType::Check:
             dialog.addControl(
-                designControl(K::CheckBox, id, {kLeft, y, kWidth, kRowHeight}, field.label, scale));
-            return y + kRowPitch;
+                designControl(K::CheckBox, id, {kLeft, y, kWidth, height}, field.label, scale));
+            break;
         case FieldType::Choice:
         case FieldType::LengthMode:
             if (!field.label.empty()) {
-                dialog.addControl(designControl(K::Static, label, {kLeft, y, kWidth, kRowHeight},
+                dialog.addControl(designControl(K::Static, label, {kLeft, y, kWidth, height},
                                                 field.label, scale));
-                y += kRowPitch;
+                y += rows.pitch;
             }
             dialog.addControl(
-                designControl(K::ComboBox, id, {kLeft, y, kWidth, kRowHeight}, u"", scale));
-            return y + kRowPitch;
+                designControl(K::ComboBox, id, {kLeft, y, kWidth, height}, u"", scale));
+            break;
         case FieldType::Number:
         case FieldType::Character: {
-            dialog.addControl(designControl(K::Static, label, {kLeft, y, kLabelWidth, kRowHeight},
+            dialog.addControl(designControl(K::Static, label, {kLeft, y, kLabelWidth, height},
                                             field.label, scale));
             ui::ControlSpec box = designControl(
-                K::Edit, id, {kLeft + kLabelWidth, y, kBoxWidth, kRowHeight}, u"", scale);
+                K::Edit, id, {kLeft + kLabelWidth, y, kBoxWidth, height}, u"", scale);
             box.style.border = true;
             box.style.number = field.type == FieldType::Number;
             box.style.limit = field.type == FieldType::Character ? 1 : 0;
             dialog.addControl(box);
-            return y + kRowPitch;
+            break;
         }
         case FieldType::Note:
             dialog.addControl(designControl(
-                K::Static, label, {kLeft, y, kWidth, kRowHeight * kNoteRows}, field.label, scale));
-            return y + kRowPitch * kNoteRows;
+                K::Static, label, {kLeft, y, kWidth, rows.pitch * rowsOf(field)}, field.label, scale));
+            return y + rows.pitch * rowsOf(field);
     }
-    return y;
+    return y + rows.pitch;
 }
 
 void fillField(ui::Window& dialog, const Field& field, int id, std::optional<int> value) {
@@ -286,11 +319,12 @@ void SymbologyOptionPages::build(ui::Window& dialog, int page) {
         }
         readEngineKeys(context_.config, section, sectionKeys, values);
     }
+    const RowLayout rows = rowLayout(spec->fields);
     int y = kLeft;
     for (std::size_t i = 0; i < spec->fields.size(); ++i) {
         const Field& field = spec->fields[i];
         const int id = kControlBase + static_cast<int>(i);
-        y = placeField(dialog, field, static_cast<int>(i), y, context_.scale);
+        y = placeField(dialog, field, static_cast<int>(i), y, rows, context_.scale);
         std::optional<int> value;
         const KeyValues& values = valuesOf(wanted, sectionOf(*spec, field));
         if (field.type == FieldType::LengthMode) {

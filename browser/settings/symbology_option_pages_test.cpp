@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "browser/settings/dialog_layout.h"
 #include "browser/settings/symbology_settings_fixture.h"
 
 namespace tessel::settings {
@@ -34,7 +35,7 @@ class SymbologyPagesTest : public testing::SymbologySettingsTest {
     int pageNumber = 0;
 };
 
-TEST_F(SymbologyPagesTest, EveryPageOfEveryKindBuildsAndASecondOkSendsNothing) {
+TEST_F(SymbologyPagesTest, EveryPageOfEveryKindBuildsAboveTheButtonsAndASecondOkSendsNothing) {
     for (int kind : {2, 3, 8, 4, 9}) {
         fit(kind);
         for (const PageSpec& spec : symbologyPages(kind)) {
@@ -43,9 +44,10 @@ TEST_F(SymbologyPagesTest, EveryPageOfEveryKindBuildsAndASecondOkSendsNothing) {
             PageHost& page = open(spec.page);
             EXPECT_EQ(pages->caption(spec.page), spec.caption) << label;
             for (const Field& field : spec.fields) {
-                if (!field.key.empty()) {
-                    EXPECT_TRUE(page.window().hasControl(id(field.key))) << label;
-                }
+                if (field.key.empty()) continue;
+                EXPECT_TRUE(page.window().hasControl(id(field.key))) << label;
+                const platform::ui::Rect place = page.window().controlRect(id(field.key));
+                EXPECT_LE(place.y + place.height, kDialogButtonsTop) << label << " " << field.key;
             }
             page.ok();
             // What the page shows maps back to the same values: the engine hears nothing new.
