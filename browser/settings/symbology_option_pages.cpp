@@ -203,12 +203,13 @@ std::optional<int> readField(const ui::Window& dialog, const Field& field, int i
 // The packet engines keep no length mode of their own: two lengths in falling order are the
 // two lengths allowed, in rising order (or equal) the shortest and the longest.
 constexpr int kDiscrete = 0;
+constexpr int kMinMax = 1;
 
 std::optional<int> lengthModeOf(const KeyValues& values) {
     const auto first = values.find("length1");
     const auto second = values.find("length2");
     if (first == values.end() || second == values.end()) return std::nullopt;
-    return first->second > second->second ? kDiscrete : 1;
+    return first->second > second->second ? kDiscrete : kMinMax;
 }
 
 void orderLengths(KeyValues& values, int mode) {
