@@ -113,6 +113,7 @@ gboolean drawPicture(GtkWidget* widget, cairo_t* cr, gpointer data) {
         if (name.starts_with(entry.prefix)) colour = entry;
     const int width = gtk_widget_get_allocated_width(widget);
     const int height = gtk_widget_get_allocated_height(widget);
+    if (width < 3 || height < 3) return TRUE;  // a bitmap that is not there has no size
     cairo_set_source_rgb(cr, colour.r, colour.g, colour.b);
     cairo_rectangle(cr, 1, 1, width - 2, height - 2);
     cairo_fill(cr);
