@@ -119,6 +119,9 @@ public:
     virtual void show(bool visible) = 0;
     virtual bool visible() const = 0;
     virtual void bringToFront() = 0;
+    // A top-level window kept above the other windows of the program (and shown over the main
+    // window), or an ordinary one again.
+    virtual void setTopmost(bool topmost) = 0;
     virtual void setIcon(int iconId) = 0;
 
     virtual void addControl(const ControlSpec& spec) = 0;

@@ -65,6 +65,7 @@ TEST_F(AboutTest, ProgressWindowFollowsAnImageCapture) {
         EXPECT_EQ(window->rect(), (ui::Rect{40, 70, 150, 70}));
         EXPECT_EQ(window->controlRect(kProgressBar), (ui::Rect{10, 12, 130, 20}));
         EXPECT_FALSE(window->visible());
+        EXPECT_TRUE(window->topmost());
     });
     progress.show(true);  // from the image thread, as the capture runs
     ui([&] { EXPECT_TRUE(window->visible()); });

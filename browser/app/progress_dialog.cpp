@@ -14,6 +14,7 @@ void ProgressDialog::create() {
     window_ = toolkit_.createWindow(*this, nullptr);
     window_->setCaption(u"Download Progress");
     window_->setRect({40, 70, 150, 70});
+    window_->setTopmost(true);
     ui::ControlSpec bar{ui::ControlKind::Progress, kProgressBar, {10, 12, 130, 20}, {}, {}, {}};
     bar.style.border = true;
     window_->addControl(bar);

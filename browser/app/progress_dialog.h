@@ -26,7 +26,7 @@ public:
     explicit ProgressDialog(platform::ui::Toolkit& toolkit);
     ~ProgressDialog() override;
 
-    // Builds the window hidden at (40, 70), 150 x 70; on the window thread.
+    // Builds the window hidden and topmost at (40, 70), 150 x 70; on the window thread.
     void create();
     void show(bool visible);
     // CaptureProgress: the image thread's show and hide.

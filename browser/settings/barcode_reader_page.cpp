@@ -49,41 +49,41 @@ std::vector<std::u16string> symbolTimeouts() {
 }
 
 constexpr Row kTimeoutRows[] = {
-    {kTimeoutLabel, {5, 5, 130, 18}, Ctl::Label, u"Decode Session Timeout:"},
-    {kTimeoutChoice, {135, 5, 100, 18}, Ctl::Choice, {}, {}, timeouts},
+    {kTimeoutLabel, {5, 5, 143, 18}, Ctl::Label, u"Decode Session Timeout:"},
+    {kTimeoutChoice, {148, 5, 87, 18}, Ctl::Choice, {}, {}, timeouts},
 };
 
 const Row kCcdRows[] = {
-    {kScanModeLabel, {5, 29, 130, 18}, Ctl::Label, u"Scan mode:"},
-    {kScanModeChoice, {135, 29, 100, 18}, Ctl::Choice, {}, {}, ccdScanModes},
-    {kRedundancyLabel, {5, 53, 130, 18}, Ctl::Label, u"Redundancy level:"},
-    {kRedundancyChoice, {135, 53, 100, 18}, Ctl::Choice, {}, {}, fromZero},
+    {kScanModeLabel, {5, 29, 143, 18}, Ctl::Label, u"Scan mode:"},
+    {kScanModeChoice, {148, 29, 87, 18}, Ctl::Choice, {}, {}, ccdScanModes},
+    {kRedundancyLabel, {5, 53, 143, 18}, Ctl::Label, u"Redundancy level:"},
+    {kRedundancyChoice, {148, 53, 87, 18}, Ctl::Choice, {}, {}, fromZero},
 };
 
 const Row kImagerRows[] = {
     {kIlluminationBox, {5, 29, 230, 18}, Ctl::Check, u"Enable decoding illumination"},
     {kAimingBox, {5, 51, 230, 18}, Ctl::Check, u"Enable decoding aiming pattern"},
-    {kRedundancyLabel, {5, 75, 130, 18}, Ctl::Label, u"Redundancy level:"},
-    {kRedundancyChoice, {135, 75, 100, 18}, Ctl::Choice, {}, {}, fromOne},
-    {kSecurityLabel, {5, 99, 130, 18}, Ctl::Label, u"Security level :"},
-    {kSecurityChoice, {135, 99, 100, 18}, Ctl::Choice, {}, {}, fromZero},
-    {kFocusLabel, {5, 123, 130, 18}, Ctl::Label, u"Focus mode:", {}, nullptr, Only::Imager2D},
-    {kFocusChoice, {135, 123, 100, 18}, Ctl::Choice, {}, {}, focusModes, Only::Imager2D},
+    {kRedundancyLabel, {5, 75, 143, 18}, Ctl::Label, u"Redundancy level:"},
+    {kRedundancyChoice, {148, 75, 87, 18}, Ctl::Choice, {}, {}, fromOne},
+    {kSecurityLabel, {5, 99, 143, 18}, Ctl::Label, u"Security level :"},
+    {kSecurityChoice, {148, 99, 87, 18}, Ctl::Choice, {}, {}, fromZero},
+    {kFocusLabel, {5, 123, 143, 18}, Ctl::Label, u"Focus mode:", {}, nullptr, Only::Imager2D},
+    {kFocusChoice, {148, 123, 87, 18}, Ctl::Choice, {}, {}, focusModes, Only::Imager2D},
 };
 
 const Row kLongRangeRows[] = {
-    {kRedundancyLabel, {5, 29, 130, 18}, Ctl::Label, u"Redundancy level:"},
-    {kRedundancyChoice, {135, 29, 100, 18}, Ctl::Choice, {}, {}, fromOne},
-    {kAngleLabel, {5, 53, 130, 18}, Ctl::Label, u"Scan angle:"},
-    {kAngleChoice, {135, 53, 100, 18}, Ctl::Choice, {}, {}, narrowFactory, Only::LongRange1D},
-    {kAngleChoice, {135, 53, 100, 18}, Ctl::Choice, {}, {}, wideFactory, Only::LongRange1D955},
-    {kScanModeLabel, {5, 77, 130, 18}, Ctl::Label, u"Scan mode:"},
-    {kScanModeChoice, {135, 77, 100, 18}, Ctl::Choice, {}, {}, longRangeModes},
-    {kSymbolTimeoutLabel, {5, 101, 130, 18}, Ctl::Label, u"Timeout between symbols"},
-    {kSymbolTimeoutChoice, {135, 101, 100, 18}, Ctl::Choice, {}, {}, symbolTimeouts},
+    {kRedundancyLabel, {5, 29, 143, 18}, Ctl::Label, u"Redundancy level:"},
+    {kRedundancyChoice, {148, 29, 87, 18}, Ctl::Choice, {}, {}, fromOne},
+    {kAngleLabel, {5, 53, 143, 18}, Ctl::Label, u"Scan angle:"},
+    {kAngleChoice, {148, 53, 87, 18}, Ctl::Choice, {}, {}, narrowFactory, Only::LongRange1D},
+    {kAngleChoice, {148, 53, 87, 18}, Ctl::Choice, {}, {}, wideFactory, Only::LongRange1D955},
+    {kScanModeLabel, {5, 77, 143, 18}, Ctl::Label, u"Scan mode:"},
+    {kScanModeChoice, {148, 77, 87, 18}, Ctl::Choice, {}, {}, longRangeModes},
+    {kSymbolTimeoutLabel, {5, 101, 143, 18}, Ctl::Label, u"Timeout between symbols"},
+    {kSymbolTimeoutChoice, {148, 101, 87, 18}, Ctl::Choice, {}, {}, symbolTimeouts},
     {kContinuousNote, {5, 123, 230, 18}, Ctl::Label, u"(This is applied only in continuous mode.)"},
-    {kAimLabel, {5, 145, 130, 18}, Ctl::Label, u"Aim pattern Duration:", {}, nullptr, Only::LongRange1D},
-    {kAimChoice, {135, 145, 100, 18}, Ctl::Choice, {}, {}, aimTimes, Only::LongRange1D},
+    {kAimLabel, {5, 145, 143, 18}, Ctl::Label, u"Aim pattern Duration:", {}, nullptr, Only::LongRange1D},
+    {kAimChoice, {148, 145, 87, 18}, Ctl::Choice, {}, {}, aimTimes, Only::LongRange1D},
 };
 
 enum class Family { None, Ccd, Imager, LongRange };

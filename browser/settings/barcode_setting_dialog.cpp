@@ -21,8 +21,9 @@ constexpr int kCheckWidth = 20;
 constexpr int kOneColumnPitch = 15;
 constexpr int kOneColumnButton = 150;
 constexpr int kTwoColumnPitch = 20;
-constexpr int kColumnWidth = 117;
-constexpr int kTwoColumnButton = 92;
+constexpr int kColumnWidth = 112;
+constexpr int kDesignWidth = 240;
+constexpr int kTwoColumnButton = 90;
 constexpr int kRowHeight = 15;
 
 constexpr std::string_view kEnable = "enable";
@@ -208,9 +209,10 @@ void BarcodeSettingDialog::addRowControls(std::size_t i) {
     const int scale = parts_.context.scale;
     using CK = ui::ControlKind;
     if (row.kind == RowKind::NamedCheck) {
-        window_->addControl(designControl(CK::CheckBox, checkBoxId(i),
-                                          {x, y, kCheckWidth + buttonWidth, kRowHeight}, row.label,
-                                          scale));
+        // A name without a button may take the rest of the line.
+        const int width = std::max(kCheckWidth + buttonWidth, kDesignWidth - kLeft - x);
+        window_->addControl(designControl(CK::CheckBox, checkBoxId(i), {x, y, width, kRowHeight},
+                                          row.label, scale));
         return;
     }
     if (hasCheck(row)) {

@@ -24,6 +24,9 @@ struct DialogScreen {
 // Where the reader and symbology pages lie in the main window.
 platform::ui::Rect pageRect(const DialogScreen& screen);
 
+// The top of the option dialog's OK and Cancel buttons in the design; pages stay above it.
+inline constexpr int kDialogButtonsTop = 272;
+
 // The identifier of the KP30 title line.
 inline constexpr int kTitleLine = 0x7F00;
 // Combo boxes grow this much when the title line moves them, so their lists stay open.

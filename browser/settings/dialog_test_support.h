@@ -68,16 +68,11 @@ public:
     int refreshes = 0;
 };
 
-class DialogTest : public ::testing::Test {
-protected:
-    DialogTest() {
-        setModel("DEVK220CE");
-        windowThread_ = std::thread([this] { toolkit.run(); });
-    }
-    ~DialogTest() override {
-        toolkit.quit();
-        windowThread_.join();
-    }
+// A reader manager on the virtual port and clock, with a simulated reader of every kind ready
+// to be fitted on ports 1 and 2 (a K220 until setModel says otherwise).
+class SimulatedReaders {
+public:
+    SimulatedReaders() { setModel("DEVK220CE"); }
 
     void setModel(const char* ident) {
         registry.create(platform::Hive::LocalMachine, "Ident")
@@ -90,19 +85,6 @@ protected:
         if (rfidReader) opener.plug("COM2:", *rfidReader);
         manager.start(engine ? engineType : ReaderType::None,
                       rfidReader ? ReaderType::Auto : ReaderType::None);
-    }
-
-    // Runs f on the window thread and waits for it.
-    template <class F>
-    void ui(F f) {
-        toolkit.send(std::function<void()>(std::move(f)));
-    }
-
-    std::optional<int> stored(std::string_view section, std::string_view key) {
-        int value = 0;
-        const IniSection* found = store.findSection(section);
-        if (!found || !store.getInt(found, key, value)) return std::nullopt;
-        return value;
     }
 
     // The simulated readers outlive the manager, whose end closes the ports.
@@ -122,6 +104,36 @@ protected:
     rfid::FrameReaderFlags flags;
     rfid::ManagedRfidReader rfid{link, flags, {.idleThread = false}};
     reader::ReaderManager manager{{opener, clock, registry, loader, platform::jpegImaging(), &rfid}};
+};
+
+// The value of key in section of store; nullopt when either is missing.
+inline std::optional<int> storedValue(IniStore& store, std::string_view section,
+                                      std::string_view key) {
+    int value = 0;
+    const IniSection* found = store.findSection(section);
+    if (!found || !store.getInt(found, key, value)) return std::nullopt;
+    return value;
+}
+
+class DialogTest : public ::testing::Test, public SimulatedReaders {
+protected:
+    DialogTest() {
+        windowThread_ = std::thread([this] { toolkit.run(); });
+    }
+    ~DialogTest() override {
+        toolkit.quit();
+        windowThread_.join();
+    }
+
+    // Runs f on the window thread and waits for it.
+    template <class F>
+    void ui(F f) {
+        toolkit.send(std::function<void()>(std::move(f)));
+    }
+
+    std::optional<int> stored(std::string_view section, std::string_view key) {
+        return storedValue(store, section, key);
+    }
 
     HeadlessToolkit toolkit;
     BrowserOptions options;

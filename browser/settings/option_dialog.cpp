@@ -6,8 +6,8 @@ namespace ui = platform::ui;
 
 namespace {
 
-constexpr ui::Rect kOkButton{60, 272, 55, 20};
-constexpr ui::Rect kCancelButton{125, 272, 55, 20};
+constexpr ui::Rect kOkButton{60, kDialogButtonsTop, 55, 20};
+constexpr ui::Rect kCancelButton{125, kDialogButtonsTop, 55, 20};
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "browser/settings/dialog_layout.h"
 #include "browser/settings/section_access.h"
 
 namespace tessel::settings {
@@ -23,7 +24,6 @@ constexpr int kRowHeight = 18;
 constexpr int kRowPitch = 20;
 constexpr int kLabelWidth = 150;
 constexpr int kBoxWidth = 70;
-constexpr int kNoteRows = 3;
 
 // The shared settings of the UPC and EAN/JAN sections: one engine setting behind each shared
 // key, so a page writes it into both sections.
@@ -77,43 +77,77 @@ std::optional<int> valueOfEntry(const Field& field, std::optional<std::size_t> e
     return field.values.empty() ? static_cast<int>(position) : field.values[position];
 }
 
+// A note takes a row per this many characters.
+constexpr std::size_t kNoteLineChars = 40;
+
+int rowsOf(const Field& field) {
+    switch (field.type) {
+        case FieldType::Choice:
+        case FieldType::LengthMode: return field.label.empty() ? 1 : 2;
+        case FieldType::Note:
+            return static_cast<int>((field.label.size() + kNoteLineChars - 1) / kNoteLineChars);
+        default: return 1;
+    }
+}
+
+// The rows of a page: the usual pitch, or a closer one that keeps a long page above the
+// dialog's buttons.
+struct RowLayout {
+    int pitch = kRowPitch;
+    int height = kRowHeight;
+};
+
+RowLayout rowLayout(const std::vector<Field>& fields) {
+    int rows = 0;
+    for (const Field& field : fields) rows += rowsOf(field);
+    const int space = kDialogButtonsTop - 2 * kLeft;
+    RowLayout layout;
+    if (rows * kRowPitch > space) {
+        layout.pitch = space / rows;
+        layout.height = std::min(kRowHeight, layout.pitch);
+    }
+    return layout;
+}
+
 // Creates field i's controls at design row y; returns the next row.
-int placeField(ui::Window& dialog, const Field& field, int i, int y, int scale) {
+int placeField(ui::Window& dialog, const Field& field, int i, int y, RowLayout rows, int scale) {
     const int id = kControlBase + i;
     const int label = kLabelBase + i;
+    const int height = rows.height;
     using K = ui::ControlKind;
     switch (field.type) {
         case FieldType::Check:
             dialog.addControl(
-                designControl(K::CheckBox, id, {kLeft, y, kWidth, kRowHeight}, field.label, scale));
-            return y + kRowPitch;
+                designControl(K::CheckBox, id, {kLeft, y, kWidth, height}, field.label, scale));
+            break;
         case FieldType::Choice:
+        case FieldType::LengthMode:
             if (!field.label.empty()) {
-                dialog.addControl(designControl(K::Static, label, {kLeft, y, kWidth, kRowHeight},
+                dialog.addControl(designControl(K::Static, label, {kLeft, y, kWidth, height},
                                                 field.label, scale));
-                y += kRowPitch;
+                y += rows.pitch;
             }
             dialog.addControl(
-                designControl(K::ComboBox, id, {kLeft, y, kWidth, kRowHeight}, u"", scale));
-            return y + kRowPitch;
+                designControl(K::ComboBox, id, {kLeft, y, kWidth, height}, u"", scale));
+            break;
         case FieldType::Number:
         case FieldType::Character: {
-            dialog.addControl(designControl(K::Static, label, {kLeft, y, kLabelWidth, kRowHeight},
+            dialog.addControl(designControl(K::Static, label, {kLeft, y, kLabelWidth, height},
                                             field.label, scale));
             ui::ControlSpec box = designControl(
-                K::Edit, id, {kLeft + kLabelWidth, y, kBoxWidth, kRowHeight}, u"", scale);
+                K::Edit, id, {kLeft + kLabelWidth, y, kBoxWidth, height}, u"", scale);
             box.style.border = true;
             box.style.number = field.type == FieldType::Number;
             box.style.limit = field.type == FieldType::Character ? 1 : 0;
             dialog.addControl(box);
-            return y + kRowPitch;
+            break;
         }
         case FieldType::Note:
             dialog.addControl(designControl(
-                K::Static, label, {kLeft, y, kWidth, kRowHeight * kNoteRows}, field.label, scale));
-            return y + kRowPitch * kNoteRows;
+                K::Static, label, {kLeft, y, kWidth, rows.pitch * rowsOf(field)}, field.label, scale));
+            return y + rows.pitch * rowsOf(field);
     }
-    return y;
+    return y + rows.pitch;
 }
 
 void fillField(ui::Window& dialog, const Field& field, int id, std::optional<int> value) {
@@ -122,6 +156,7 @@ void fillField(ui::Window& dialog, const Field& field, int id, std::optional<int
             dialog.setChecked(id, value.value_or(0) != 0);
             return;
         case FieldType::Choice:
+        case FieldType::LengthMode:
             if (!field.heading.empty()) dialog.comboAdd(id, field.heading);
             for (const auto& entry : field.choices) dialog.comboAdd(id, entry);
             dialog.comboSelect(id, entryFor(field, value));
@@ -147,6 +182,7 @@ std::optional<int> readField(const ui::Window& dialog, const Field& field, int i
         case FieldType::Check:
             return dialog.isChecked(id) ? 1 : 0;
         case FieldType::Choice:
+        case FieldType::LengthMode:
             return valueOfEntry(field, dialog.comboSelection(id));
         case FieldType::Number: {
             if (fixedNumber(field)) return field.low;
@@ -162,6 +198,25 @@ std::optional<int> readField(const ui::Window& dialog, const Field& field, int i
             break;
     }
     return std::nullopt;
+}
+
+// The packet engines keep no length mode of their own: two lengths in falling order are the
+// two lengths allowed, in rising order (or equal) the shortest and the longest.
+constexpr int kDiscrete = 0;
+constexpr int kMinMax = 1;
+
+std::optional<int> lengthModeOf(const KeyValues& values) {
+    const auto first = values.find("length1");
+    const auto second = values.find("length2");
+    if (first == values.end() || second == values.end()) return std::nullopt;
+    return first->second > second->second ? kDiscrete : kMinMax;
+}
+
+void orderLengths(KeyValues& values, int mode) {
+    const auto first = values.find("length1");
+    const auto second = values.find("length2");
+    if (first == values.end() || second == values.end()) return;
+    if ((first->second > second->second) != (mode == kDiscrete)) std::swap(first->second, second->second);
 }
 
 // Values grouped by section, in the order the sections first appear.
@@ -265,15 +320,18 @@ void SymbologyOptionPages::build(ui::Window& dialog, int page) {
         }
         readEngineKeys(context_.config, section, sectionKeys, values);
     }
+    const RowLayout rows = rowLayout(spec->fields);
     int y = kLeft;
     for (std::size_t i = 0; i < spec->fields.size(); ++i) {
         const Field& field = spec->fields[i];
         const int id = kControlBase + static_cast<int>(i);
-        y = placeField(dialog, field, static_cast<int>(i), y, context_.scale);
+        y = placeField(dialog, field, static_cast<int>(i), y, rows, context_.scale);
         std::optional<int> value;
-        if (!field.key.empty()) {
-            const KeyValues& values = valuesOf(wanted, sectionOf(*spec, field));
-            if (auto found = values.find(field.key); found != values.end()) value = found->second;
+        const KeyValues& values = valuesOf(wanted, sectionOf(*spec, field));
+        if (field.type == FieldType::LengthMode) {
+            value = lengthModeOf(values);
+        } else if (auto found = values.find(field.key); found != values.end()) {
+            value = found->second;
         }
         fillField(dialog, field, id, value);
     }
@@ -299,12 +357,16 @@ void SymbologyOptionPages::apply(ui::Window& dialog, int page) {
     const PageSpec* spec = find(page);
     if (!spec) return;
     SectionValues changes;
+    std::optional<int> lengthMode;
     for (std::size_t i = 0; i < spec->fields.size(); ++i) {
         const Field& field = spec->fields[i];
         const auto value = readField(dialog, field, kControlBase + static_cast<int>(i));
-        if (!field.key.empty() && value)
+        if (field.type == FieldType::LengthMode)
+            lengthMode = value;
+        else if (!field.key.empty() && value)
             valuesOf(changes, sectionOf(*spec, field))[field.key] = *value;
     }
+    if (lengthMode) orderLengths(valuesOf(changes, spec->section), *lengthMode);
     for (auto& [section, values] : changes) {
         context_.config.configure(section, 'w', values);
         if (section == "Image 2D") {

@@ -55,6 +55,7 @@ platform::ui::ControlSpec designControl(platform::ui::ControlKind kind, int id,
 enum class FieldType {
     Check,      // check box: a flag key
     Choice,     // choice list: a number key
+    LengthMode, // choice list "discrete" / "min/max": the order of the page's two lengths
     Number,     // number box, kept within its bounds while typing
     Character,  // one character: its code
     Note,       // text only

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "browser/settings/dialog_layout.h"
 #include "browser/settings/symbology_settings_fixture.h"
 
 namespace tessel::settings {
@@ -34,7 +35,7 @@ class SymbologyPagesTest : public testing::SymbologySettingsTest {
     int pageNumber = 0;
 };
 
-TEST_F(SymbologyPagesTest, EveryPageOfEveryKindBuildsAndASecondOkSendsNothing) {
+TEST_F(SymbologyPagesTest, EveryPageOfEveryKindBuildsAboveTheButtonsAndASecondOkSendsNothing) {
     for (int kind : {2, 3, 8, 4, 9}) {
         fit(kind);
         for (const PageSpec& spec : symbologyPages(kind)) {
@@ -43,9 +44,10 @@ TEST_F(SymbologyPagesTest, EveryPageOfEveryKindBuildsAndASecondOkSendsNothing) {
             PageHost& page = open(spec.page);
             EXPECT_EQ(pages->caption(spec.page), spec.caption) << label;
             for (const Field& field : spec.fields) {
-                if (!field.key.empty()) {
-                    EXPECT_TRUE(page.window().hasControl(id(field.key))) << label;
-                }
+                if (field.key.empty()) continue;
+                EXPECT_TRUE(page.window().hasControl(id(field.key))) << label;
+                const platform::ui::Rect place = page.window().controlRect(id(field.key));
+                EXPECT_LE(place.y + place.height, kDialogButtonsTop) << label << " " << field.key;
             }
             page.ok();
             // What the page shows maps back to the same values: the engine hears nothing new.
@@ -163,6 +165,37 @@ TEST_F(SymbologyPagesTest, OkConvertsChoicesIntoTheEnginesValues) {
     open(16).window().select(id("exposureTime"), 4);
     host->ok();
     EXPECT_EQ(engineValue(wideParam(0xF1, 0x37)), 400);
+}
+
+TEST_F(SymbologyPagesTest, ImagerLengthModeIsTheOrderOfTheTwoLengths) {
+    fit(3);
+    options.updateIniWhenExit = 1;
+    engine->setParameter(param(0x18), 30);
+    engine->setParameter(param(0x19), 10);
+    PageHost& codabar = open(0);
+    EXPECT_EQ(entry("lengthMode"), 0u);  // falling: two discrete lengths
+    codabar.window().select(id("lengthMode"), 1);
+    codabar.ok();
+    EXPECT_EQ(engineValue(param(0x18)), 10);
+    EXPECT_EQ(engineValue(param(0x19)), 30);
+    EXPECT_EQ(stored("Codabar 2D/1D_LR", "length1"), 10);
+    EXPECT_EQ(stored("Codabar 2D/1D_LR", "length2"), 30);
+    EXPECT_FALSE(stored("Codabar 2D/1D_LR", "lengthMode"));  // the mode has no key of its own
+
+    engine->setParameter(param(0x12), 4);
+    engine->setParameter(param(0x13), 55);
+    PageHost& code39 = open(3);
+    EXPECT_EQ(entry("lengthMode"), 1u);  // rising: the shortest and the longest
+    code39.window().type(id("length1"), u"8");
+    code39.window().type(id("length2"), u"12");
+    code39.window().select(id("lengthMode"), 0);
+    code39.ok();
+    EXPECT_EQ(engineValue(param(0x12)), 12);
+    EXPECT_EQ(engineValue(param(0x13)), 8);
+
+    fit(4);  // the long-range pages show the keys of their sections only
+    open(0);
+    EXPECT_FALSE(pages->controlFor(0, "lengthMode"));
 }
 
 TEST_F(SymbologyPagesTest, TwoDSymbologiesPageHasTheEnginesForm) {

@@ -65,6 +65,13 @@ std::vector<Field> lengths(int lengthOneHigh = 255) {
             number(u"Length 2:", "length2", 0, 255)};
 }
 
+// The length mode of an imager page: no key of its own (the name only finds the control), it
+// orders the page's two lengths for the engine.
+Field lengthMode() {
+    return onKinds({FieldType::LengthMode, u"Length mode:", "lengthMode", {u"discrete", u"*min/max"}},
+                   kImagers);
+}
+
 Labels numbered(int first, int last) {
     Labels labels;
     for (int n = first; n <= last; ++n) {
@@ -282,7 +289,8 @@ std::vector<PageSpec> packetPages() {
              {},
              u"Codabar",
              "Codabar 2D/1D_LR",
-             join({{check(u"CLSI editing", "clsiEditing"), check(u"NOTIS editing", "notisEditing")},
+             join({{check(u"CLSI editing", "clsiEditing"), check(u"NOTIS editing", "notisEditing"),
+                    lengthMode()},
                    lengths(),
                    {interCharGap()}})},
             0);
@@ -309,7 +317,7 @@ std::vector<PageSpec> packetPages() {
                     onKinds(check(u"Code 32 prefix", "code32Prefix"), kImagers),
                     check(u"Check digit verification", "checkDigitVerification"),
                     check(u"Transmit check digit", "transmitCheckDigit"),
-                    check(u"Full ASCII conversion", "fullASCII")},
+                    check(u"Full ASCII conversion", "fullASCII"), lengthMode()},
                    lengths(),
                    {interCharGap()}})},
             2);

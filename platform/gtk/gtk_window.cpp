@@ -113,6 +113,7 @@ gboolean drawPicture(GtkWidget* widget, cairo_t* cr, gpointer data) {
         if (name.starts_with(entry.prefix)) colour = entry;
     const int width = gtk_widget_get_allocated_width(widget);
     const int height = gtk_widget_get_allocated_height(widget);
+    if (width < 3 || height < 3) return TRUE;  // a bitmap that is not there has no size
     cairo_set_source_rgb(cr, colour.r, colour.g, colour.b);
     cairo_rectangle(cr, 1, 1, width - 2, height - 2);
     cairo_fill(cr);
@@ -442,11 +443,30 @@ void GtkUiWindow::setRect(ui::Rect rect) {
 
 void GtkUiWindow::show(bool visible) {
     visible_ = visible;
+    if (window_ && visible && topmost_) stayOverMain();
     gtk_widget_set_visible(window_ ? window_ : clip_, visible);
 }
 
 void GtkUiWindow::bringToFront() {
     if (window_) gtk_window_present(GTK_WINDOW(window_));
+}
+
+void GtkUiWindow::setTopmost(bool topmost) {
+    if (!window_) return;
+    topmost_ = topmost;
+    gtk_window_set_keep_above(GTK_WINDOW(window_), topmost);
+    if (topmost)
+        stayOverMain();
+    else
+        gtk_window_set_transient_for(GTK_WINDOW(window_), nullptr);
+}
+
+// A topmost window belongs to the main window, so that it is stacked over it; the main window
+// may come later than this one, so this is done again each time it shows.
+void GtkUiWindow::stayOverMain() {
+    GtkWindow* main = toolkit_.mainToplevel();
+    if (main == GTK_WINDOW(window_)) main = nullptr;
+    gtk_window_set_transient_for(GTK_WINDOW(window_), main);
 }
 
 void GtkUiWindow::notify(int id, ui::Notify notify) {

@@ -30,6 +30,7 @@ public:
     void show(bool visible) override;
     bool visible() const override { return visible_; }
     void bringToFront() override;
+    void setTopmost(bool topmost) override;
     void setIcon(int iconId) override { icon_ = iconId; }
 
     void addControl(const ui::ControlSpec& spec) override;
@@ -64,6 +65,7 @@ public:
     GtkWidget* widget(int id) const;
     GtkWidget* toolButton(int toolbarId, int buttonId) const;
     int icon() const { return icon_; }
+    bool topmost() const { return topmost_; }
     void message(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
         handler_.onMessage(message, wParam, lParam);
     }
@@ -100,6 +102,7 @@ private:
     void place(Control& control);
     std::string widgetText(const Control& control) const;
     void setWidgetText(Control& control);
+    void stayOverMain();
 
     GtkToolkit& toolkit_;
     ui::WindowHandler& handler_;
@@ -109,6 +112,7 @@ private:
     GtkWidget* fixed_ = nullptr;  // in it, holding the controls
     ui::Rect rect_;
     bool visible_ = false;
+    bool topmost_ = false;
     int icon_ = 0;
     bool updating_ = false;    // a change made by code, not by the user: no notifications
     bool destroying_ = false;

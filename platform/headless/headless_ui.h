@@ -35,6 +35,7 @@ public:
     void show(bool visible) override { visible_ = visible; }
     bool visible() const override { return visible_; }
     void bringToFront() override { ++raised_; }
+    void setTopmost(bool topmost) override { topmost_ = topmost; }
     void setIcon(int iconId) override { icon_ = iconId; }
 
     void addControl(const ui::ControlSpec& spec) override;
@@ -66,6 +67,7 @@ public:
     int icon() const { return icon_; }
     int focus() const { return focus_; }
     int timesRaised() const { return raised_; }
+    bool topmost() const { return topmost_; }
     HeadlessWindow* parent() const { return parent_; }
     std::optional<ui::ControlKind> kind(int id) const;
     // A progress bar's position in percent; 0 for another control.
@@ -114,6 +116,7 @@ private:
     int icon_ = 0;
     int focus_ = 0;
     int raised_ = 0;
+    bool topmost_ = false;
     std::optional<bool> modalResult_;
     std::map<int, Control> controls_;
 };
