@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds every fuzz target with clang and libFuzzer and runs each for a few thousand inputs, or
-# one minute for the slow ones (those that drive simulated devices).
+# twenty seconds for the slow ones (those that drive simulated devices).
 # Usage: scripts/fuzz.sh [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,8 +18,8 @@ for target in "${targets[@]}"; do
   corpus="fuzz/corpus/$name"
   work=$(mktemp -d)
   [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-  echo "== $name: $runs inputs or 60 s"
-  "$target" -runs="$runs" -max_total_time=60 -max_len=4096 -seed=1 "$work" 2>&1 | tail -n 3
+  echo "== $name: $runs inputs or 20 s"
+  "$target" -runs="$runs" -max_total_time=20 -max_len=4096 -seed=1 "$work" 2>&1 | tail -n 3
   rm -rf "$work"
 done
 echo "fuzz: ${#targets[@]} targets clean"

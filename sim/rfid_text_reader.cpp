@@ -17,6 +17,8 @@ template <class... F>
 struct Visitor : F... {
     using F::operator()...;
 };
+template <class... F>
+Visitor(F...) -> Visitor<F...>;
 
 std::string uidLine(const Tag& tag) {
     return std::visit(
