@@ -67,7 +67,7 @@ private:
     bool readBarcode(std::uint32_t timeoutMs) override;
     bool captureImage(std::uint32_t timeoutMs, reader::ImageProgressWindow* progress) override;
     bool scanTag(const rfid::TagRequest& request) override;
-    void stopReaders() override { manager_.stop(true, true); }
+    void stopReaders() override;
 
     reader::ReaderManager& manager_;
     rfid::ManagedRfidReader& rfid_;

@@ -40,7 +40,8 @@ public:
     virtual bool readBarcode(std::uint32_t timeoutMs) = 0;
     virtual bool captureImage(std::uint32_t timeoutMs, reader::ImageProgressWindow* progress) = 0;
     virtual bool scanTag(const rfid::TagRequest& request) = 0;
-    // Trigger off on both readers, so that a read in progress ends early where it can.
+    // Teardown: ends the reads in progress (trigger off on both readers, waits interrupted) so
+    // that the threads doing them return promptly.
     virtual void stopReaders() = 0;
 };
 
