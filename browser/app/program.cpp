@@ -70,7 +70,7 @@ Program::Program(ProgramParts parts)
       pages_({parts_.context.toolkit, settings_.store(), readers_.readers().manager(), symbologies_,
               *this}),
       results_(readers_.readers()),
-      keys_(parts_.keyboard, parts_.context.clock),
+      keys_(parts_.keyboard, parts_.context.clock, parts_.typed),
       idleVibration_(0, 1, parts_.context.clock),
       idleGoodRead_(0, 1, parts_.context.clock),
       host_({readers_.access(), *this, parts_.mainDialog, readers_.readers().notifier(), parts_.sounds,

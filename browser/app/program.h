@@ -44,6 +44,7 @@ struct ProgramParts {
     std::function<MainDialog*()> mainDialog;
     std::function<const reader::StatusBinding*()> status;
     std::function<std::optional<std::string>()> deviceInfo;
+    bridge::KeyboardEmulation::Typed typed = {};  // told of each text keyboard emulation types
 };
 
 // The symbology list, made once the engine kind is known (when the main window builds its
