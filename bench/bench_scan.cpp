@@ -113,7 +113,7 @@ void BM_ScanToCallback(benchmark::State& state) {
     std::promise<Micros>* called = nullptr;
     auto page = std::make_shared<platform::headless::JsonLineDocument>(
         [&](const std::string&) { called->set_value(platform::realClock().now()); });
-    app::ManagerScanResults results(rig.manager, rig.rfid);
+    app::ManagerScanResults results(rig.readers);
     settings::BrowserOptions options;
     options.keyboardEmu = 0;
     platform::NoKeyboard keyboard;

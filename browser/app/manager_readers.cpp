@@ -65,7 +65,8 @@ void ManagerReaders::stopReaders() {
 // A tag read while RFID reading is switched off is not wanted: the switch stops reading.
 bool ManagerReaders::scanTag(const rfid::TagRequest& request) {
     rfid::RfidReader* reader = rfid_.reader();
-    return reader && manager_.rfidAvailable() && reader->scan(request, lastTag_);
+    rfid::RfidTagResult found;  // the reader keeps it as its tag
+    return reader && manager_.rfidAvailable() && reader->scan(request, found);
 }
 
 }  // namespace tessel::app

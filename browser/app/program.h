@@ -104,20 +104,6 @@ public:
     }
 
 private:
-    // The window thread's view of what the reader threads left behind.
-    class Results final : public ScanResults {
-    public:
-        explicit Results(ManagerReaders& readers) : readers_(readers) {}
-        reader::ReaderType engineKind() const override { return readers_.barcodeKind(); }
-        reader::ScanResult lastBarcode() const override { return readers_.manager().lastResult(); }
-        rfid::RfidTagResult lastTag() const override { return readers_.lastTag(); }
-        std::int32_t lastError(int port) const override { return readers_.manager().lastError(port); }
-        std::vector<std::uint8_t> lastImage() const override { return readers_.lastImage(); }
-
-    private:
-        ManagerReaders& readers_;
-    };
-
     // DecodeSink: results go to scan delivery once the main window has built its pages.
     void onDecode(std::uintptr_t wParam) override;
     void onDecodeError(std::uintptr_t wParam) override;
@@ -142,7 +128,7 @@ private:
     SettingsShell settings_;
     SymbologyList symbologies_;
     SettingsHooks pages_;
-    Results results_;
+    ManagerScanResults results_;
     bridge::KeyboardEmulation keys_;
     // The good-read semaphores when no reader started the workers: nobody waits on them.
     platform::Semaphore idleVibration_;
