@@ -145,17 +145,9 @@ void Program::setDecodeWaitSeconds(int seconds) {
     if (seconds > 0) threads().setDecodeTimeoutMs(static_cast<std::uint32_t>(seconds) * 1000);
 }
 
-void Program::releaseTriggerWaits() {
-    threads().setContinuousOn(true);
-    threads().continuousContinue().release();
-    threads().continuousGo().release();
-}
+void Program::releaseTriggerWaits() { threads().startContinuous(); }
 
-void Program::awaitTriggerIdle(std::uint32_t ms) {
-    threads().setContinuousOn(false);
-    threads().continuousContinue().wait(ms);
-    threads().continuousGo().wait(ms);
-}
+void Program::awaitTriggerIdle(std::uint32_t ms) { threads().stopContinuous(ms); }
 
 void Program::showResult(std::u16string_view text) {
     if (settings::ScannerSettingDialog* page = pages_.readerPage()) page->setResult(text);

@@ -106,11 +106,16 @@ public:
     platform::Semaphore* vibration() { return workers_ ? &workers_->vibration() : nullptr; }
     platform::Semaphore* goodRead() { return workers_ ? &workers_->goodRead() : nullptr; }
 
-    // Continuous scanning (CCD/laser engine, scan mode 3): off at start, toggled by the trigger.
     std::uint32_t decodeTimeoutMs() const { return decodeTimeoutMs_; }
     void setDecodeTimeoutMs(std::uint32_t ms) { decodeTimeoutMs_ = ms; }
+
+    // Continuous scanning (CCD/laser engine, scan mode 3): off at start, toggled by the trigger.
     bool continuousOn() const { return continuousOn_; }
-    void setContinuousOn(bool on) { continuousOn_ = on; }
+    // On: releases continue and go, so that the continuous-scan thread reads and re-arms itself.
+    void startContinuous();
+    // Off: takes continue and go back, waiting at most takeBackMs for each; a read in progress
+    // ends its cycle without re-arming.
+    void stopContinuous(std::uint32_t takeBackMs);
 
     // The options the threads read (RFID scan parameters, good-read signals); the window thread
     // publishes them whenever they may have changed.
