@@ -121,24 +121,25 @@ void Program::onDecodeImage() {
     if (bridge_) bridge_->onDecodeImage();
 }
 
+ProgressDialog* Program::progressDialog() const {
+    MainDialog* main = parts_.mainDialog();
+    return main ? main->progressDialog() : nullptr;
+}
+
 void Program::show() {
-    if (MainDialog* main = parts_.mainDialog(); main && main->progressDialog())
-        main->progressDialog()->show(true);
+    if (ProgressDialog* dialog = progressDialog()) dialog->show(true);
 }
 
 void Program::hide() {
-    if (MainDialog* main = parts_.mainDialog(); main && main->progressDialog())
-        main->progressDialog()->show(false);
+    if (ProgressDialog* dialog = progressDialog()) dialog->show(false);
 }
 
 void Program::setRange(int low, int high) {
-    if (MainDialog* main = parts_.mainDialog(); main && main->progressDialog())
-        main->progressDialog()->setRange(low, high);
+    if (ProgressDialog* dialog = progressDialog()) dialog->setRange(low, high);
 }
 
 void Program::setPosition(int position) {
-    if (MainDialog* main = parts_.mainDialog(); main && main->progressDialog())
-        main->progressDialog()->setPosition(position);
+    if (ProgressDialog* dialog = progressDialog()) dialog->setPosition(position);
 }
 
 void Program::setDecodeWaitSeconds(int seconds) {

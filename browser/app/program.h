@@ -109,7 +109,8 @@ private:
     void onDecodeError(std::uintptr_t wParam) override;
     void onDecodeImage() override;
 
-    // CaptureProgress: the main window's progress window.
+    // CaptureProgress: the main window's progress window, while there is one.
+    ProgressDialog* progressDialog() const;
     void show() override;
     void hide() override;
     void setRange(int low, int high) override;
