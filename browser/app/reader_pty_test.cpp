@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -21,12 +20,6 @@ namespace {
 using platform::Hive;
 using platform::RegValue;
 using Clock = std::chrono::steady_clock;
-
-std::size_t threadCount() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
-    return count;
-}
 
 class ReadersOnPty : public ::testing::Test {
 protected:
@@ -55,11 +48,7 @@ protected:
     void startReaders(ReaderType kind) {
         readers_.emplace(
             ManagerReadersParts{manager, rfid, toolkit, threadClock, sounds,
-                                [this](std::uint32_t number, std::uintptr_t wParam, std::intptr_t lParam) {
-                                    for (std::size_t i = 0; i < kMessageNames.size(); ++i)
-                                        if (toolkit.registerMessage(kMessageNames[i]) == number)
-                                            hooks_->readerMessage(static_cast<Msg>(i), wParam, lParam);
-                                }},
+                                toHooks(toolkit, [this]() -> ReaderHooks& { return *hooks_; })},
             [kind](ManagerReaders& r) {
                 if (r.manager().start(kind, ReaderType::None)) r.startThreads();
             });
