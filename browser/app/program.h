@@ -29,7 +29,7 @@
 #include "browser/bridge/keyboard_emulation.h"
 #include "browser/settings/barcode_setting_dialog.h"
 #include "browser/settings/option_dialog.h"
-#include "browser/settings/settings_shell.h"
+#include "browser/settings/shell_control.h"
 
 namespace tessel::app {
 
