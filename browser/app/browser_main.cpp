@@ -177,11 +177,15 @@ int main(int argc, char** argv) {
     platform::Registry registry(platform::Registry::fileOf(*fs));
     platform::PortMapOpener ports(registry, fs->root());
     platform::HostSoundPlayer sounds(*fs);
+    // Headless, no window takes the keys: the text keyboard emulation types is printed instead.
+    bridge::KeyboardEmulation::Typed typed;
+    if (!display.keyboard)
+        typed = [](std::u16string_view text) { printLine(platform::headless::typedLine(text)); };
     app::BrowserApp* running = nullptr;
     app::Program program({context, ports, registry, loader, sounds, keyboard, programFolder + u"browser",
                           [&running] { return running ? running->mainDialog() : nullptr; },
                           [&running] { return running ? running->statusBinding() : nullptr; },
-                          hostDeviceInfo});
+                          hostDeviceInfo, typed});
     program.onInvokeFailure([](std::u16string_view function, std::u16string_view text) {
         printLine(platform::headless::invokeFailureLine(function, text));
     });

@@ -55,10 +55,18 @@ bool ManagerReaders::captureImage(std::uint32_t timeoutMs, reader::ImageProgress
     return manager_.captureImage(timeoutMs, progress, lastImage_);
 }
 
+// Teardown: a listening read gives the engine's port back at once and a triggered one ends with
+// its trigger off, so that every reader thread can end within a second.
+void ManagerReaders::stopReaders() {
+    manager_.interruptReads();
+    manager_.stop(true, true);
+}
+
 // A tag read while RFID reading is switched off is not wanted: the switch stops reading.
 bool ManagerReaders::scanTag(const rfid::TagRequest& request) {
     rfid::RfidReader* reader = rfid_.reader();
-    return reader && manager_.rfidAvailable() && reader->scan(request, lastTag_);
+    rfid::RfidTagResult found;  // the reader keeps it as its tag
+    return reader && manager_.rfidAvailable() && reader->scan(request, found);
 }
 
 }  // namespace tessel::app

@@ -30,7 +30,7 @@ struct ManagerReadersParts {
     CaptureProgress* progress = nullptr;  // the progress window of image captures
 };
 
-class ManagerReaders final : public ReaderAccess, private ReaderJobs {
+class ManagerReaders final : public ReaderAccess, public ReaderJobs {
 public:
     // The start-up procedure: detects and opens the readers, then calls startThreads().
     using StartUp = std::function<void(ManagerReaders&)>;
@@ -58,23 +58,23 @@ public:
     rfid::ManagedRfidReader& rfid() { return rfid_; }
     ReaderThreads& threads() { return threads_; }
     reader::Notifier& notifier() { return notifier_; }
-    // The last tag scanned and the last picture captured by the reader threads.
-    const rfid::RfidTagResult& lastTag() const { return lastTag_; }
+    // The last picture captured by the reader threads.
     const reader::Bytes& lastImage() const { return lastImage_; }
 
-private:
-    // ReaderJobs, on the reader threads.
+    // ReaderJobs, on the reader threads. A tag scanned stays with the RFID reader, the picture
+    // captured here.
     bool readBarcode(std::uint32_t timeoutMs) override;
     bool captureImage(std::uint32_t timeoutMs, reader::ImageProgressWindow* progress) override;
     bool scanTag(const rfid::TagRequest& request) override;
-    void stopReaders() override { manager_.stop(true, true); }
+    void stopReaders() override;
+
+private:
 
     reader::ReaderManager& manager_;
     rfid::ManagedRfidReader& rfid_;
     StartUp startUp_;
     reader::Notifier notifier_;
     ReaderThreads threads_;
-    rfid::RfidTagResult lastTag_;
     reader::Bytes lastImage_;
     bool closed_ = false;
 };

@@ -70,7 +70,7 @@ Program::Program(ProgramParts parts)
       pages_({parts_.context.toolkit, settings_.store(), readers_.readers().manager(), symbologies_,
               *this}),
       results_(readers_.readers()),
-      keys_(parts_.keyboard, parts_.context.clock),
+      keys_(parts_.keyboard, parts_.context.clock, parts_.typed),
       idleVibration_(0, 1, parts_.context.clock),
       idleGoodRead_(0, 1, parts_.context.clock),
       host_({readers_.access(), *this, parts_.mainDialog, readers_.readers().notifier(), parts_.sounds,
@@ -121,41 +121,34 @@ void Program::onDecodeImage() {
     if (bridge_) bridge_->onDecodeImage();
 }
 
+ProgressDialog* Program::progressDialog() const {
+    MainDialog* main = parts_.mainDialog();
+    return main ? main->progressDialog() : nullptr;
+}
+
 void Program::show() {
-    if (MainDialog* main = parts_.mainDialog(); main && main->progressDialog())
-        main->progressDialog()->show(true);
+    if (ProgressDialog* dialog = progressDialog()) dialog->show(true);
 }
 
 void Program::hide() {
-    if (MainDialog* main = parts_.mainDialog(); main && main->progressDialog())
-        main->progressDialog()->show(false);
+    if (ProgressDialog* dialog = progressDialog()) dialog->show(false);
 }
 
 void Program::setRange(int low, int high) {
-    if (MainDialog* main = parts_.mainDialog(); main && main->progressDialog())
-        main->progressDialog()->setRange(low, high);
+    if (ProgressDialog* dialog = progressDialog()) dialog->setRange(low, high);
 }
 
 void Program::setPosition(int position) {
-    if (MainDialog* main = parts_.mainDialog(); main && main->progressDialog())
-        main->progressDialog()->setPosition(position);
+    if (ProgressDialog* dialog = progressDialog()) dialog->setPosition(position);
 }
 
 void Program::setDecodeWaitSeconds(int seconds) {
     if (seconds > 0) threads().setDecodeTimeoutMs(static_cast<std::uint32_t>(seconds) * 1000);
 }
 
-void Program::releaseTriggerWaits() {
-    threads().setContinuousOn(true);
-    threads().continuousContinue().release();
-    threads().continuousGo().release();
-}
+void Program::releaseTriggerWaits() { threads().startContinuous(); }
 
-void Program::awaitTriggerIdle(std::uint32_t ms) {
-    threads().setContinuousOn(false);
-    threads().continuousContinue().wait(ms);
-    threads().continuousGo().wait(ms);
-}
+void Program::awaitTriggerIdle(std::uint32_t ms) { threads().stopContinuous(ms); }
 
 void Program::showResult(std::u16string_view text) {
     if (settings::ScannerSettingDialog* page = pages_.readerPage()) page->setResult(text);

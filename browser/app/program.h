@@ -29,7 +29,7 @@
 #include "browser/bridge/keyboard_emulation.h"
 #include "browser/settings/barcode_setting_dialog.h"
 #include "browser/settings/option_dialog.h"
-#include "browser/settings/settings_shell.h"
+#include "browser/settings/shell_control.h"
 
 namespace tessel::app {
 
@@ -44,6 +44,7 @@ struct ProgramParts {
     std::function<MainDialog*()> mainDialog;
     std::function<const reader::StatusBinding*()> status;
     std::function<std::optional<std::string>()> deviceInfo;
+    bridge::KeyboardEmulation::Typed typed = {};  // told of each text keyboard emulation types
 };
 
 // The symbology list, made once the engine kind is known (when the main window builds its
@@ -103,26 +104,13 @@ public:
     }
 
 private:
-    // The window thread's view of what the reader threads left behind.
-    class Results final : public ScanResults {
-    public:
-        explicit Results(ManagerReaders& readers) : readers_(readers) {}
-        reader::ReaderType engineKind() const override { return readers_.barcodeKind(); }
-        reader::ScanResult lastBarcode() const override { return readers_.manager().lastResult(); }
-        rfid::RfidTagResult lastTag() const override { return readers_.lastTag(); }
-        std::int32_t lastError(int port) const override { return readers_.manager().lastError(port); }
-        std::vector<std::uint8_t> lastImage() const override { return readers_.lastImage(); }
-
-    private:
-        ManagerReaders& readers_;
-    };
-
     // DecodeSink: results go to scan delivery once the main window has built its pages.
     void onDecode(std::uintptr_t wParam) override;
     void onDecodeError(std::uintptr_t wParam) override;
     void onDecodeImage() override;
 
-    // CaptureProgress: the main window's progress window.
+    // CaptureProgress: the main window's progress window, while there is one.
+    ProgressDialog* progressDialog() const;
     void show() override;
     void hide() override;
     void setRange(int low, int high) override;
@@ -141,7 +129,7 @@ private:
     SettingsShell settings_;
     SymbologyList symbologies_;
     SettingsHooks pages_;
-    Results results_;
+    ManagerScanResults results_;
     bridge::KeyboardEmulation keys_;
     // The good-read semaphores when no reader started the workers: nobody waits on them.
     platform::Semaphore idleVibration_;

@@ -31,6 +31,23 @@ namespace tessel::app::test {
 
 using namespace std::chrono_literals;
 
+// Threads of this process, as the kernel lists them.
+inline std::size_t threadCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+// The main window's message handling as the tests have it: each registered reader message goes
+// to the hooks.
+inline MessageTarget toHooks(platform::ui::Toolkit& toolkit, std::function<ReaderHooks&()> hooks) {
+    return [&toolkit, hooks](std::uint32_t number, std::uintptr_t wParam, std::intptr_t lParam) {
+        for (std::size_t i = 0; i < kMessageNames.size(); ++i)
+            if (toolkit.registerMessage(kMessageNames[i]) == number)
+                hooks().readerMessage(static_cast<Msg>(i), wParam, lParam);
+    };
+}
+
 // Virtual ports whose every call runs under one lock, so that a reader thread and the window
 // thread may use a port as they would a real one; the devices are reached under the same lock.
 class SharedLineOpener final : public platform::SerialPortOpener {
@@ -163,12 +180,8 @@ protected:
     RecordingSink sink;
     settings::BrowserOptions options;
     std::vector<std::u16string> resultBox;
-    ManagerReaders readers{{manager, rfid, toolkit, threadClock, sounds,
-                            [this](std::uint32_t number, std::uintptr_t wParam, std::intptr_t lParam) {
-                                for (std::size_t i = 0; i < kMessageNames.size(); ++i)
-                                    if (toolkit.registerMessage(kMessageNames[i]) == number)
-                                        hooks.readerMessage(static_cast<Msg>(i), wParam, lParam);
-                            }}};
+    ManagerReaders readers{
+        {manager, rfid, toolkit, threadClock, sounds, toHooks(toolkit, [this]() -> ReaderHooks& { return hooks; })}};
     TriggerKeys keys{{manager, readers.threads(), [this] { return rfid.reader(); },
                       [this]() -> const settings::BrowserOptions& { return options; },
                       [this](std::u16string_view text) { resultBox.emplace_back(text); }}};

@@ -95,6 +95,18 @@ void ReaderThreads::stop() {
     workers_.reset();
 }
 
+void ReaderThreads::startContinuous() {
+    continuousOn_ = true;
+    continue_.release();
+    go_.release();
+}
+
+void ReaderThreads::stopContinuous(std::uint32_t takeBackMs) {
+    continuousOn_ = false;
+    continue_.wait(takeBackMs);
+    go_.wait(takeBackMs);
+}
+
 void ReaderThreads::publishOptions(const settings::BrowserOptions& options) {
     std::lock_guard lock(optionsMutex_);
     options_ = options;

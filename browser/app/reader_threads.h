@@ -40,7 +40,8 @@ public:
     virtual bool readBarcode(std::uint32_t timeoutMs) = 0;
     virtual bool captureImage(std::uint32_t timeoutMs, reader::ImageProgressWindow* progress) = 0;
     virtual bool scanTag(const rfid::TagRequest& request) = 0;
-    // Trigger off on both readers, so that a read in progress ends early where it can.
+    // Teardown: ends the reads in progress (trigger off on both readers, waits interrupted) so
+    // that the threads doing them return promptly.
     virtual void stopReaders() = 0;
 };
 
@@ -105,11 +106,16 @@ public:
     platform::Semaphore* vibration() { return workers_ ? &workers_->vibration() : nullptr; }
     platform::Semaphore* goodRead() { return workers_ ? &workers_->goodRead() : nullptr; }
 
-    // Continuous scanning (CCD/laser engine, scan mode 3): off at start, toggled by the trigger.
     std::uint32_t decodeTimeoutMs() const { return decodeTimeoutMs_; }
     void setDecodeTimeoutMs(std::uint32_t ms) { decodeTimeoutMs_ = ms; }
+
+    // Continuous scanning (CCD/laser engine, scan mode 3): off at start, toggled by the trigger.
     bool continuousOn() const { return continuousOn_; }
-    void setContinuousOn(bool on) { continuousOn_ = on; }
+    // On: releases continue and go, so that the continuous-scan thread reads and re-arms itself.
+    void startContinuous();
+    // Off: takes continue and go back, waiting at most takeBackMs for each; a read in progress
+    // ends its cycle without re-arming.
+    void stopContinuous(std::uint32_t takeBackMs);
 
     // The options the threads read (RFID scan parameters, good-read signals); the window thread
     // publishes them whenever they may have changed.

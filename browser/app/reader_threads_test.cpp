@@ -7,22 +7,18 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <thread>
 
+#include "browser/app/reader_test_support.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/sound.h"
 
 namespace tessel::app {
 namespace {
 
-using namespace std::chrono_literals;
+using test::threadCount;
 
-std::size_t threadCount() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
-    return count;
-}
+using namespace std::chrono_literals;
 
 // Reads that last until the readers are stopped, as a packet engine's read ends when its trigger
 // goes off; a tag scan succeeds at once when scans are set to.

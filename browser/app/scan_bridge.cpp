@@ -33,18 +33,8 @@ class WatchedDocument final : public platform::PageDocument {
 }  // namespace
 
 rfid::RfidTagResult ManagerScanResults::lastTag() const {
-    const rfid::RfidReader* reader = rfid_.reader();
+    const rfid::RfidReader* reader = readers_.rfid().reader();
     return reader ? reader->tag : rfid::RfidTagResult{};
-}
-
-std::vector<std::uint8_t> ManagerScanResults::lastImage() const {
-    std::lock_guard lock(imageMutex_);
-    return image_;
-}
-
-void ManagerScanResults::keepImage(std::vector<std::uint8_t> image) {
-    std::lock_guard lock(imageMutex_);
-    image_ = std::move(image);
 }
 
 bridge::LocalTime currentLocalTime() {

@@ -17,19 +17,18 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "browser/app/decode_sink.h"
+#include "browser/app/manager_readers.h"
 #include "browser/app/registered_messages.h"
 #include "browser/bridge/delivery_runner.h"
 #include "browser/bridge/keyboard_emulation.h"
 #include "browser/bridge/scan_delivery.h"
 #include "browser/bridge/script_invoker.h"
 #include "browser/reader/reader_manager.h"
-#include "browser/rfid/managed_rfid_reader.h"
 #include "browser/rfid/tag_types.h"
 #include "browser/settings/browser_options.h"
 #include "platform/device_fs.h"
@@ -53,26 +52,21 @@ class ScanResults {
     virtual std::vector<std::uint8_t> lastImage() const = 0;
 };
 
-// The results as the reader manager and its RFID reader hold them. The image thread keeps each
-// captured picture here (keepImage) before it sends "WM_DECODE_IMG".
+// The results as the reader threads of readers leave them: the reader manager's last barcode
+// and errors, the RFID reader's last tag, the last captured picture.
 class ManagerScanResults final : public ScanResults {
   public:
-    // Both must outlive the object.
-    ManagerScanResults(reader::ReaderManager& manager, rfid::ManagedRfidReader& rfid)
-        : manager_(manager), rfid_(rfid) {}
+    // readers must outlive the object.
+    explicit ManagerScanResults(ManagerReaders& readers) : readers_(readers) {}
 
-    reader::ReaderType engineKind() const override { return manager_.scannerType(1); }
-    reader::ScanResult lastBarcode() const override { return manager_.lastResult(); }
+    reader::ReaderType engineKind() const override { return readers_.barcodeKind(); }
+    reader::ScanResult lastBarcode() const override { return readers_.manager().lastResult(); }
     rfid::RfidTagResult lastTag() const override;
-    std::int32_t lastError(int port) const override { return manager_.lastError(port); }
-    std::vector<std::uint8_t> lastImage() const override;
-    void keepImage(std::vector<std::uint8_t> image);
+    std::int32_t lastError(int port) const override { return readers_.manager().lastError(port); }
+    std::vector<std::uint8_t> lastImage() const override { return readers_.lastImage(); }
 
   private:
-    reader::ReaderManager& manager_;
-    rfid::ManagedRfidReader& rfid_;
-    mutable std::mutex imageMutex_;
-    std::vector<std::uint8_t> image_;
+    ManagerReaders& readers_;
 };
 
 // The local time of the terminal, for the names of saved images.

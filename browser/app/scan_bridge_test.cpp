@@ -14,11 +14,12 @@
 
 #include "browser/bridge/notification_workers.h"
 #include "platform/headless/fake_web_view.h"
+#include "platform/headless/headless_ui.h"
+#include "platform/sound.h"
 #include "platform/temp_dir.h"
 #include "platform/virtual_serial.h"
 #include "sim/ccd_laser_engine.h"
 #include "sim/packet_engine.h"
-#include "sim/pictures.h"
 #include "sim/rfid_text_reader.h"
 
 namespace tessel::app {
@@ -81,7 +82,10 @@ class ScanBridgeTest : public ::testing::Test {
     rfid::ManagedRfidReader rfid{link, flags, {.idleThread = false}};
     reader::ReaderManager manager{
         {opener, clock, registry, loader, platform::jpegImaging(), &rfid}};
-    ManagerScanResults results{manager, rfid};
+    platform::headless::HeadlessToolkit toolkit;
+    platform::RecordingSoundPlayer sounds;
+    ManagerReaders readers{{manager, rfid, toolkit, clock, sounds, [](auto, auto, auto) {}}};
+    ManagerScanResults results{readers};
 
     settings::BrowserOptions options;
     int pageState = 0;
@@ -245,9 +249,8 @@ TEST_F(ScanBridgeTest, CapturedImageIsSavedShownAndHandedToThePage) {
     sim::PacketEngine imager(sim::PacketKind::Imager2D, 115200);
     imager.setParameter(sim::packet::kImageFormatParam, sim::packet::kBmpFormat);
     startEngine(imager, reader::ReaderType::Imager2D);
-    reader::Bytes image;
-    ASSERT_TRUE(manager.captureImage(3000, nullptr, image));
-    results.keepImage(image);
+    ASSERT_TRUE(readers.captureImage(3000, nullptr));
+    const reader::Bytes image = readers.lastImage();
     bridge.onDecodeImage();
 
     // A bitmap is named ".bmp" though no option page ever set the image format.
@@ -261,8 +264,10 @@ TEST_F(ScanBridgeTest, CapturedImageIsSavedShownAndHandedToThePage) {
 }
 
 TEST_F(ScanBridgeTest, ImageThatCannotBeWrittenReachesNobody) {
+    sim::PacketEngine imager(sim::PacketKind::Imager2D, 115200);
+    startEngine(imager, reader::ReaderType::Imager2D);
+    ASSERT_TRUE(readers.captureImage(3000, nullptr));
     std::ofstream(root.path() / "Program Files") << "a file where the folder should be";
-    results.keepImage(sim::sceneFile(platform::PictureFormat::Jpeg));
     bridge.onDecodeImage();
     EXPECT_TRUE(navigations.empty());
     EXPECT_TRUE(page->calls().empty());

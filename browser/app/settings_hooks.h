@@ -15,7 +15,7 @@
 #include "browser/reader/reader_manager.h"
 #include "browser/settings/ini_store.h"
 #include "browser/settings/scanner_setting_dialog.h"
-#include "browser/settings/settings_shell.h"
+#include "browser/settings/shell_control.h"
 #include "browser/settings/symbology_page.h"
 
 namespace tessel::app {

@@ -69,15 +69,11 @@ void TriggerKeys::ccdLaserDown() {
 void TriggerKeys::toggleContinuous() {
     ReaderThreads& threads = parts_.threads;
     if (!threads.continuousOn()) {
-        threads.setContinuousOn(true);
         parts_.manager.trigger(true);
-        threads.continuousContinue().release();
-        threads.continuousGo().release();
+        threads.startContinuous();
         return;
     }
-    threads.setContinuousOn(false);
-    threads.continuousContinue().wait(kTakeBackMs);
-    threads.continuousGo().wait(kTakeBackMs);
+    threads.stopContinuous(kTakeBackMs);
     parts_.manager.resetPort1();
 }
 

@@ -204,8 +204,8 @@ TEST_F(RfidTriggerTest, ReadModeScansOnTheRfidThread) {
     press();
     ASSERT_TRUE(sink.awaitCalls(1));
     EXPECT_EQ(sink.calls(), std::vector<std::string>{"decode 2"});
-    EXPECT_EQ(readers.lastTag().uid, "A1B2C3D4");
-    EXPECT_EQ(readers.lastTag().userData, bytesOf("abcd"));
+    EXPECT_EQ(rfid.reader()->tag.uid, "A1B2C3D4");
+    EXPECT_EQ(rfid.reader()->tag.userData, bytesOf("abcd"));
 }
 
 }  // namespace

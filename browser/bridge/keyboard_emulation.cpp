@@ -48,6 +48,7 @@ const KeyEntry* findKey(char16_t c) {
 }  // namespace
 
 void KeyboardEmulation::type(std::u16string_view text, bool keyStrokes) {
+    if (typed_ && !text.empty()) typed_(text);
     if (keyStrokes) {
         typeKeyStrokes(text);
     } else {

@@ -9,6 +9,7 @@
 // the shift key around capitals and symbols and 10 ms pauses on the clock after shift changes.
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "platform/clock.h"
@@ -18,9 +19,12 @@ namespace tessel::bridge {
 
 class KeyboardEmulation {
 public:
+    // Told of each text as it is typed, in either mode (the headless program prints it).
+    using Typed = std::function<void(std::u16string_view text)>;
+
     // keyboard and clock must outlive the object.
-    KeyboardEmulation(platform::Keyboard& keyboard, platform::Clock& clock)
-        : keyboard_(keyboard), clock_(clock) {}
+    KeyboardEmulation(platform::Keyboard& keyboard, platform::Clock& clock, Typed typed = {})
+        : keyboard_(keyboard), clock_(clock), typed_(std::move(typed)) {}
 
     // Types text; each element is one character. An empty text sends nothing.
     void type(std::u16string_view text, bool keyStrokes);
@@ -39,6 +43,7 @@ private:
 
     platform::Keyboard& keyboard_;
     platform::Clock& clock_;
+    Typed typed_;
 };
 
 }  // namespace tessel::bridge

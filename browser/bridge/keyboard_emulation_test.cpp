@@ -35,6 +35,19 @@ Typed typeText(std::u16string_view text, bool keyStrokes) {
 
 const platform::Micros k10ms = platform::Millis(10);
 
+TEST(KeyboardEmulation, TellsEachTextInBothModesWholeAndOnlyWhenThereIsOne) {
+    platform::RecordingKeyboard keyboard;
+    platform::VirtualClock clock;
+    std::vector<std::u16string> told;
+    KeyboardEmulation keys(keyboard, clock, [&](std::u16string_view text) { told.emplace_back(text); });
+    const std::u16string withNul(u"a\0\u00e9\r", 4);  // nothing types a NUL; it is told all the same
+    keys.type(withNul, false);
+    keys.type(withNul, true);
+    keys.type(u"", true);
+    EXPECT_EQ(told, (std::vector<std::u16string>{withNul, withNul}));
+    EXPECT_FALSE(keyboard.calls().empty());
+}
+
 TEST(CharacterMode, RunsArePostedAndLineKeysPressed) {
     EXPECT_EQ(typeText(u"ABC\r", false).calls, (Calls{post({'A', 'B', 'C'}), down(13), up(13)}));
     // A leading tab is pressed before anything is posted; a line feed is pressed too.

@@ -133,6 +133,25 @@ bool ReaderManager::startPort2(ReaderType request) {
 
 // ---- Reading ----
 
+// Marks a read of port 1 for its duration; a new read starts uninterrupted unless teardown began.
+class ReaderManager::ReadScope {
+  public:
+    ReadScope(ReaderManager& manager, ActiveRead kind) : manager_(manager) {
+        std::lock_guard lock(manager_.readMutex_);
+        manager_.activeRead_ = kind;
+        if (!manager_.readsInterrupted_) manager_.port1_->clearDecodeInterrupt();
+    }
+    ~ReadScope() {
+        std::lock_guard lock(manager_.readMutex_);
+        manager_.activeRead_ = ActiveRead::None;
+    }
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+
+  private:
+    ReaderManager& manager_;
+};
+
 bool ReaderManager::listens() const {
     switch (port1_->type) {
         case ReaderType::CcdLaser: {
@@ -155,7 +174,11 @@ bool ReaderManager::readBarcode(std::uint32_t timeoutMs, ScanResult& out) {
     ReaderPort& port = *port1_;
     port.decodeTimeout = timeoutMs;
     const bool listening = listens();
-    const bool read = listening ? readListening(out) : readTriggered(out);
+    bool read = false;
+    {
+        const ReadScope scope(*this, listening ? ActiveRead::Listening : ActiveRead::Triggered);
+        read = listening ? readListening(out) : readTriggered(out);
+    }
     if (!read) {
         noteFailure();
         return false;
@@ -172,7 +195,11 @@ bool ReaderManager::readBarcode(std::uint32_t timeoutMs, ScanResult& out) {
 bool ReaderManager::readListening(ScanResult& out) {
     ReaderPort& port = *port1_;
     port.portLock.wait(platform::kInfinite);
-    const bool read = receiveDecode(port, symbology_.hostOptions());
+    bool read = false;
+    {
+        const ReaderPort::DecodeWait wait(port);
+        read = receiveDecode(port, symbology_.hostOptions());
+    }
     port.portLock.release();
     if (!read) return false;
     if (port.type == ReaderType::CcdLaser && port.serial()) port.serial()->purge();
@@ -182,8 +209,16 @@ bool ReaderManager::readListening(ScanResult& out) {
 
 bool ReaderManager::readTriggered(ScanResult& out) {
     ReaderPort& port = *port1_;
+    if (port.decodeInterrupted()) {
+        port.lastError = ECANCELED;
+        return false;
+    }
     if (!reader::trigger(port, true, aimToggle_)) return false;
-    const bool read = receiveDecode(port, symbology_.hostOptions());
+    bool read = false;
+    {
+        const ReaderPort::DecodeWait wait(port);
+        read = receiveDecode(port, symbology_.hostOptions());
+    }
     const int readError = port.lastError;
     reader::trigger(port, false, aimToggle_);
     if (!read) {
@@ -222,6 +257,7 @@ bool ReaderManager::captureImage(std::uint32_t timeoutMs, ImageProgressWindow* p
                                  Bytes& image) {
     if (model_ == ModelIndex::PocketPc || !barcodeAvailable_ || !ensurePort1()) return false;
     ReaderPort& port = *port1_;
+    const ReadScope scope(*this, ActiveRead::Triggered);
     imagerMode(port, 1);
     if (!reader::trigger(port, true, aimToggle_)) {
         noteFailure();
@@ -235,7 +271,11 @@ bool ReaderManager::captureImage(std::uint32_t timeoutMs, ImageProgressWindow* p
     Bytes received;
     ImageProgress shown;
     if (progress) shown = [progress](int percent) { progress->setPosition(percent); };
-    const bool got = receiveImage(port, shown, received);
+    bool got = false;
+    {
+        const ReaderPort::DecodeWait wait(port);
+        got = receiveImage(port, shown, received);
+    }
     reader::trigger(port, false, aimToggle_);
     if (!got) {
         noteFailure();
@@ -303,10 +343,26 @@ bool ReaderManager::resetPort1() {
 
 bool ReaderManager::stop(bool barcode, bool rfid) {
     bool barcodeStopped = false;
-    if (barcode && barcodeAvailable_) barcodeStopped = reader::trigger(*port1_, false, aimToggle_);
+    if (barcode && barcodeAvailable_) barcodeStopped = stopBarcode();
     bool rfidStopped = false;
     if (rfid && rfidAvailable_ && parts_.rfid) rfidStopped = parts_.rfid->stopIfFree();
     return barcodeStopped || rfidStopped;
+}
+
+// Held across the trigger change, so that no read starts on the port meanwhile.
+bool ReaderManager::stopBarcode() {
+    std::lock_guard lock(readMutex_);
+    if (activeRead_ == ActiveRead::Triggered) {
+        port1_->interruptDecodeWait();
+        return true;
+    }
+    return reader::trigger(*port1_, false, aimToggle_);
+}
+
+void ReaderManager::interruptReads() {
+    std::lock_guard lock(readMutex_);
+    readsInterrupted_ = true;
+    port1_->interruptDecodeWait();
 }
 
 // ---- Factory settings, versions, idle time ----
@@ -379,6 +435,8 @@ void ReaderManager::close(int portNumber) {
         port1_->model = model_;
         symbology_.setPort(*port1_);
         port1Lost_ = false;
+        std::lock_guard lock(readMutex_);
+        readsInterrupted_ = false;
         barcodeAvailable_ = false;
         return;
     }

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "browser/reader/engine.h"
@@ -78,8 +79,15 @@ class ReaderManager {
     bool trigger(bool on);
     // Closes and reopens port 1 at 115200 after a 600 ms pause.
     bool resetPort1();
-    // Trigger off on the chosen readers; the RFID part never waits for port 2's lock.
+    // Trigger off on the chosen readers; the RFID part never waits for port 2's lock. A triggered
+    // read or image capture in progress on port 1 is told to end instead: its wait gives up
+    // within kDecodeWaitSliceMs and the reading thread turns the trigger off itself, so that
+    // the port never has two threads on it.
     bool stop(bool barcode, bool rfid);
+    // Teardown: the wait of a read or capture in progress on port 1 ends within
+    // kDecodeWaitSliceMs, and every later one at once, until close(1). A listening read then
+    // gives the port lock back at once.
+    void interruptReads();
 
     // Brings device 1 (the scan engine) or 2 (the RFID reader) back to its factory settings. A
     // packet engine takes its factory parameters, which leave it at its power-up speed: the
@@ -122,6 +130,11 @@ class ReaderManager {
     void writeStartupValues();
     bool startPort2(ReaderType request);
 
+    // Which read runs on port 1, so that stop() knows whether the trigger is its to switch.
+    enum class ActiveRead : std::uint8_t { None, Listening, Triggered };
+    class ReadScope;
+    bool stopBarcode();
+
     bool listens() const;
     bool readListening(ScanResult& out);
     bool readTriggered(ScanResult& out);
@@ -142,6 +155,9 @@ class ReaderManager {
     std::uint32_t workingSpeed_ = 0;  // port 1's speed once its engine was found
     bool port1Lost_ = false;          // port 1 closed because its device went away
     std::uint32_t timeOfPowerOn_ = kDefaultTimeOfPowerOn;
+    std::mutex readMutex_;  // guards the two fields below
+    ActiveRead activeRead_ = ActiveRead::None;
+    bool readsInterrupted_ = false;  // teardown began
 };
 
 }  // namespace tessel::reader

@@ -94,8 +94,17 @@ bool ReaderPort::setTimeout(std::uint32_t ms, char direction) {
 
 bool ReaderPort::readByte(std::uint8_t& out) {
     if (!serial_) return failPort();
-    if (!serial_->readByte(out, Millis(readTimeoutMs_))) return failPort();
-    return true;
+    std::uint32_t left = readTimeoutMs_;
+    for (;;) {
+        if (inDecodeWait_ && decodeInterrupted_) {
+            lastError = ECANCELED;
+            return false;
+        }
+        const std::uint32_t slice = inDecodeWait_ ? std::min(left, kDecodeWaitSliceMs) : left;
+        if (serial_->readByte(out, Millis(slice))) return true;
+        left -= slice;
+        if (left == 0 || serial_->lastError() != ETIMEDOUT) return failPort();
+    }
 }
 
 bool ReaderPort::writeFrame(std::span<const std::uint8_t> bytes) {

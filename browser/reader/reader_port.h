@@ -6,6 +6,7 @@
 // success flag and leave the reason of a failure in lastError (an errno value of the port, or a
 // reader code such as kNoDecode set by the engine layer). Nothing is retried except by transact.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -22,6 +23,8 @@ namespace tessel::reader {
 
 inline constexpr std::uint32_t kInitialDecodeTimeoutMs = 3000;
 inline constexpr std::uint32_t kInitialSpeed = 9600;
+// How often a wait for a decode or a picture looks whether it was interrupted.
+inline constexpr std::uint32_t kDecodeWaitSliceMs = 50;
 
 class ReaderPort {
   public:
@@ -55,8 +58,29 @@ class ReaderPort {
     std::uint32_t readTimeoutMs() const { return readTimeoutMs_; }
     std::uint32_t writeTimeoutMs() const { return writeTimeoutMs_; }
 
-    // One byte within the read time-out.
+    // One byte within the read time-out. Inside a DecodeWait the time-out is waited in slices of
+    // kDecodeWaitSliceMs, and the read fails with ECANCELED once the wait was interrupted; the
+    // bytes on the line and the total time-out are the same either way.
     bool readByte(std::uint8_t& out);
+
+    // Ends the wait for a decode or a picture in progress on another thread within one slice,
+    // and every later one at once, until clearDecodeInterrupt(). Reads outside a DecodeWait
+    // (command replies) are not affected.
+    void interruptDecodeWait() { decodeInterrupted_ = true; }
+    void clearDecodeInterrupt() { decodeInterrupted_ = false; }
+    bool decodeInterrupted() const { return decodeInterrupted_; }
+
+    // Marks the reads of its scope, on the reading thread, as the wait for a decode or a picture.
+    class DecodeWait {
+      public:
+        explicit DecodeWait(ReaderPort& port) : port_(port) { port_.inDecodeWait_ = true; }
+        ~DecodeWait() { port_.inDecodeWait_ = false; }
+        DecodeWait(const DecodeWait&) = delete;
+        DecodeWait& operator=(const DecodeWait&) = delete;
+
+      private:
+        ReaderPort& port_;
+    };
 
     // Purges both directions (unread input, such as the checksum of the last reply, is dropped),
     // then writes every byte and waits until they have left the port, all within the write
@@ -126,6 +150,8 @@ class ReaderPort {
     std::uint32_t speed_ = kInitialSpeed;
     std::uint32_t readTimeoutMs_ = 0;
     std::uint32_t writeTimeoutMs_ = 0;
+    std::atomic<bool> decodeInterrupted_{false};
+    bool inDecodeWait_ = false;  // the reading thread's own
 };
 
 class ReaderPort::Source final : public DecodeSource {

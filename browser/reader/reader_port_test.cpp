@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <optional>
+#include <utility>
 
 #include "browser/reader/test_device.h"
 
@@ -60,6 +62,38 @@ TEST_F(PortTest, SetTimeoutReportsOnlyChanges) {
     EXPECT_TRUE(port.setTimeout(20, 'r'));
     EXPECT_EQ(port.readTimeoutMs(), 20u);
     EXPECT_EQ(port.writeTimeoutMs(), 1000u);
+}
+
+TEST_F(PortTest, DecodeWaitGoesInSlicesAndEndsOnceInterrupted) {
+    open(ReaderType::CcdLaser);
+    port.setTimeout(1000, 'w');
+    port.setTimeout(3000, 'r');
+    std::uint8_t byte = 0;
+    // How long one read takes, with a byte 1234 ms after the host's write or none at all.
+    const auto timedRead = [&](bool decodeWait, bool answered) {
+        device.answerInTurn({answered ? Answer{{'A', Millis(1234)}} : Answer{}});
+        EXPECT_TRUE(port.writeFrame(bytesOf("x")));
+        const Micros start = clock.now();
+        std::optional<ReaderPort::DecodeWait> wait;
+        if (decodeWait) wait.emplace(port);
+        byte = 0;
+        const bool got = port.readByte(byte);
+        return std::pair{got, clock.now() - start};
+    };
+    // Slices change nothing on the line: the late byte comes at the same time, silence lasts the
+    // whole time-out.
+    EXPECT_EQ(timedRead(true, true), timedRead(false, true));
+    EXPECT_EQ(byte, 'A');
+    EXPECT_EQ(timedRead(true, false), (std::pair{false, Micros(Millis(3000))}));
+    EXPECT_EQ(port.lastError, ETIMEDOUT);
+
+    // Interrupted: a decode wait gives up at once; a command reply is still awaited.
+    port.interruptDecodeWait();
+    EXPECT_EQ(timedRead(true, true), (std::pair{false, Micros(0)}));
+    EXPECT_EQ(port.lastError, ECANCELED);
+    EXPECT_EQ(timedRead(false, true).first, true);
+    port.clearDecodeInterrupt();
+    EXPECT_EQ(timedRead(true, true).first, true);
 }
 
 TEST_F(PortTest, TextEngineRetriesRefusalsAndDropsALeadingEsc) {

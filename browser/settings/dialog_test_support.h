@@ -14,7 +14,7 @@
 #include "browser/rfid/managed_rfid_reader.h"
 #include "browser/settings/browser_options.h"
 #include "browser/settings/ini_store.h"
-#include "browser/settings/settings_shell.h"
+#include "browser/settings/shell_control.h"
 #include "browser/settings/symbology_page.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/temp_dir.h"

@@ -22,7 +22,7 @@
 #include "browser/settings/dialog_layout.h"
 #include "browser/settings/ini_store.h"
 #include "browser/settings/option_pages.h"
-#include "browser/settings/settings_shell.h"
+#include "browser/settings/shell_control.h"
 #include "browser/settings/symbology_page.h"
 #include "platform/ui.h"
 

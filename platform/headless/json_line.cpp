@@ -73,6 +73,8 @@ std::string invokeFailureLine(std::u16string_view function, std::u16string_view 
            "}";
 }
 
+std::string typedLine(std::u16string_view text) { return "{\"typed\":" + jsonString(text) + "}"; }
+
 PageCall JsonLineDocument::call(std::u16string_view name, std::span<const std::u16string> args) {
     PageCall result{PageCall::Outcome::Returned, {}, 0};
     if (page_) {

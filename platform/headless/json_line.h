@@ -29,6 +29,8 @@ std::string documentLine(std::u16string_view url);
 // A page callback that failed in the page, with the text the program keeps for it:
 // {"invokeFailure":"onScanBarcode","text":"DISP_E_EXCEPTION"}
 std::string invokeFailureLine(std::u16string_view function, std::u16string_view text);
+// A text keyboard emulation typed into the focused field (either mode): {"typed":"<4006\u000d"}
+std::string typedLine(std::u16string_view text);
 // {"messageBox":"Do you want to quit?","caption":"Warning"}
 std::string messageBoxLine(const ui::MessageBoxSpec& box);
 
