@@ -7,6 +7,12 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   list(APPEND TESSEL_WARNINGS -Wno-error=array-bounds -Wno-error=restrict -Wno-error=stringop-overflow)
 endif()
 
+if(TESSEL_FUZZ)
+  # The fuzz targets share the sanitizer build: its libraries carry coverage for them.
+  set(TESSEL_SANITIZE ON)
+  set(TESSEL_COVERAGE -fsanitize=fuzzer-no-link)
+endif()
+
 if(TESSEL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
@@ -17,18 +23,12 @@ if(TESSEL_SANITIZE)
   endif()
 endif()
 
-if(TESSEL_FUZZ)
-  # Every object carries coverage so the fuzz targets see into the libraries they call.
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined)
-endif()
-
 # tessel_library(name SOURCES ... [DEPS ...])
 function(tessel_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_compile_options(${name} PRIVATE ${TESSEL_WARNINGS})
+  target_compile_options(${name} PRIVATE ${TESSEL_WARNINGS} ${TESSEL_COVERAGE})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
@@ -36,9 +36,6 @@ endfunction()
 # Each test program is registered with CTest as one test per GoogleTest case.
 function(tessel_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPS" ${ARGN})
-  if(TESSEL_FUZZ)
-    return()
-  endif()
   add_executable(${name} ${ARG_SOURCES})
   # Test code is compiled without optimisation: its run time is spent in the libraries under
   # test, which keep the build's level, and optimising it would double the build.
@@ -62,6 +59,7 @@ endfunction()
 function(tessel_fuzz name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${TESSEL_COVERAGE})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
 endfunction()

@@ -1,17 +1,14 @@
 #!/usr/bin/env bash
-# Builds every fuzz target with clang and libFuzzer and runs each for a few thousand inputs, or
-# twenty seconds for the slow ones (those that drive simulated devices).
+# Builds every fuzz target (clang and libFuzzer, in the sanitizer tree) and runs each for a few
+# thousand inputs, or twenty seconds for the slow ones (those that drive simulated devices).
 # Usage: scripts/fuzz.sh [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${1:-5000}"
 
-scripts/deps.sh
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTESSEL_FUZZ=ON -DTESSEL_BENCH=OFF
-cmake --build build-fuzz --target fuzz_all
+scripts/sanitizer-build.sh fuzz_all
 shopt -s nullglob
-targets=(build-fuzz/fuzz/fuzz_*)
+targets=(build-asan/fuzz/fuzz_*)
 for target in "${targets[@]}"; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
